@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the release configuration and starts the program with the given
+# arguments. Until the desktop program lands it starts wavetrove-probe.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/deps.sh
+BUILD=${WAVETROVE_BUILD:-build/release}
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWAVETROVE_TESTS=OFF >/dev/null
+cmake --build "$BUILD"
+if [ -x "$BUILD/bin/wavetrove" ]; then
+  exec "$BUILD/bin/wavetrove" "$@"
+fi
+exec "$BUILD/bin/wavetrove-probe" "$@"

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs every Debian package Wavetrove needs to build, test and run. Idempotent: packages that are
+# already present are skipped, so repeated runs cost one dpkg query.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev
+  # Qt 6 (core settings storage, widgets, svg icons, tests)
+  qt6-base-dev qt6-svg-dev libgl-dev
+  # decoding host and add-on
+  libavformat-dev libavcodec-dev libavutil-dev
+  libsndfile1-dev libmpg123-dev libvorbis-dev libogg-dev libopenmpt-dev
+  # tags
+  libtag1-dev
+  # resampling and writers
+  libsoxr-dev libmp3lame-dev libflac-dev
+  # reference tools used by tests and benchmarks
+  ffmpeg sox lame flac time xvfb xauth
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO=sudo
+fi
+
+echo "deps: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
