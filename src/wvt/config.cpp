@@ -1,0 +1,4 @@
+// The process-wide settings record.
+#include "config.h"
+
+config Config;
