@@ -1,0 +1,23 @@
+// TAIFFReader: AIFF files, delivered as float.
+#include "bass.h"
+#include "sources.h"
+
+namespace {
+
+constexpr FormatEntry kFormats[] = {
+    {"AIFF Audio Files", ".aif"},
+    {"AIFF Audio Files", ".aiff"},
+};
+
+class TAIFFReader final : public TBASSReaderu {
+  public:
+    explicit TAIFFReader(const std::string& fileName, bool floatOutput = true)
+        : TBASSReaderu(fileName, floatOutput) {}
+    const char* ClassName() const override { return "TAIFFReader"; }
+};
+
+const BassSourceClass<TAIFFReader> kClass("TAIFFReader", kFormats, true);
+
+}  // namespace
+
+const DecoderClass& TAIFFReaderClass = kClass;

@@ -1,0 +1,91 @@
+// TBASSReaderu: any file BASS or one of its add-ons opens as a stream, delivered in blocks of at most
+// 8192 bytes as 32-bit float or 16-bit PCM.
+#include "bass.h"
+
+#include <cmath>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "util.h"
+
+using decoder_util::SaturateToInt;
+
+TBASSReaderu::TBASSReaderu(const std::string& fileName, bool floatOutput) : TDecoder(fileName) {
+    buffer_ = std::make_unique<uint8_t[]>(kBufferSize);
+    progress_ = 0;
+    valid_ = true;
+    floatOutput_ = floatOutput;
+
+    handle_ = BASS_StreamCreateFile(FALSE, FileName_.c_str(), 0, 0, floatOutput ? kFlagsFloat : kFlags16Bit);
+    if (handle_ == 0) valid_ = false;
+
+    // The host answers a QWORD; an error comes back as all ones, which must read as -1, not as a huge length.
+    length_ = static_cast<int64_t>(BASS_ChannelGetLength(handle_, BASS_POS_BYTE));
+    if (length_ <= 0) valid_ = false;
+
+    if (!BASS_ChannelGetInfo(handle_, &info_)) info_ = BASS_CHANNELINFO{};
+    channels_ = static_cast<int>(info_.chans);
+    channelType_ = info_.ctype;
+    sampleRate_ = static_cast<int>(info_.freq);
+    if (info_.chans > 2) valid_ = false;
+
+    if (floatOutput)
+        bits_ = (info_.origres >= 1 && info_.origres <= 32) ? static_cast<int>(info_.origres) : 32;
+    else
+        bits_ = 16;
+
+    duration_ = SaturateToInt(std::trunc(BASS_ChannelBytes2Seconds(handle_, static_cast<QWORD>(length_))));
+    // An unusable length leaves the factor at 0 so progress stays 0 instead of overflowing.
+    progressFactor_ = length_ > 0 ? 100.0f / static_cast<float>(length_) : 0.0f;
+    bytesRead_ = 0;
+}
+
+TBASSReaderu::~TBASSReaderu() {
+    buffer_.reset();
+    if (handle_ != 0) BASS_StreamFree(handle_);
+}
+
+int TBASSReaderu::ReadBlock(const uint8_t*& data, uint32_t& count) {
+    data = nullptr;
+    count = 0;
+    if (BASS_ChannelIsActive(handle_) == BASS_ACTIVE_STOPPED) return 1;
+    const DWORD got = BASS_ChannelGetData(handle_, buffer_.get(), kBlockRequest);
+    // -1 is the host's error answer; more than was asked for would mean a broken host and is treated alike.
+    if (static_cast<int32_t>(got) < 0 || got > kBlockRequest) return 1;
+    count = got;
+    bytesRead_ += got;
+    progress_ = SaturateToInt(std::nearbyint(static_cast<double>(bytesRead_) * progressFactor_));
+    data = buffer_.get();
+    return 0;
+}
+
+uint16_t TBASSReaderu::GetFormatTag() const {
+    return (floatOutput_ && bits_ == 32) ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM;
+}
+
+void TBASSReaderu::Rewind() {
+    BASS_ChannelSetPosition(handle_, 0, BASS_POS_BYTE);
+    progress_ = 0;
+    bytesRead_ = 0;
+}
+
+std::string TBASSReaderu::GetFormatText() const {
+    std::string ext = ExtractFileExt(FileName_);
+    if (!ext.empty()) ext.erase(0, 1);
+    return decoder_util::UpperAscii(ext) + " " + std::to_string(sampleRate_) + " Hz/" +
+           std::to_string(channels_) + " Ch";
+}
+
+std::string TBASSReaderu::GetCodecName() const {
+    // Streams of the FFmpeg add-on carry 0xF8000000 plus FFmpeg's codec id as their channel type.
+    if ((channelType_ >> 24) == 0xF8) {
+        const auto id = static_cast<AVCodecID>(channelType_ & 0xFFFFFF);
+        const AVCodecDescriptor* descriptor = avcodec_descriptor_get(id);
+        if (descriptor && descriptor->long_name) return descriptor->long_name;
+        const char* name = avcodec_get_name(id);
+        return name ? name : "";
+    }
+    return TDecoder::GetCodecName();
+}

@@ -1,0 +1,22 @@
+// TFLACReader: FLAC files, delivered as float.
+#include "bass.h"
+#include "sources.h"
+
+namespace {
+
+constexpr FormatEntry kFormats[] = {
+    {"FLAC Files", ".flac"},
+};
+
+class TFLACReader final : public TBASSReaderu {
+  public:
+    explicit TFLACReader(const std::string& fileName, bool floatOutput = true)
+        : TBASSReaderu(fileName, floatOutput) {}
+    const char* ClassName() const override { return "TFLACReader"; }
+};
+
+const BassSourceClass<TFLACReader> kClass("TFLACReader", kFormats, true);
+
+}  // namespace
+
+const DecoderClass& TFLACReaderClass = kClass;
