@@ -8,7 +8,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-#include "util.h"
+#include "decoder_util.h"
 
 using decoder_util::SaturateToInt;
 
@@ -62,7 +62,10 @@ int TBASSReaderu::ReadBlock(const uint8_t*& data, uint32_t& count) {
 }
 
 uint16_t TBASSReaderu::GetFormatTag() const {
-    return (floatOutput_ && bits_ == 32) ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM;
+    // 32 bits means float only when the input is float or states no depth; a 32-bit integer input stays
+    // integer, so writers asked to keep the original format don't turn it into float.
+    const bool integerInput = info_.origres >= 1 && info_.origres <= 32;
+    return (floatOutput_ && bits_ == 32 && !integerInput) ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM;
 }
 
 void TBASSReaderu::Rewind() {

@@ -5,7 +5,7 @@
 #include "bass/bass.h"
 #include "sources.h"
 #include "taglib.h"
-#include "util.h"
+#include "decoder_util.h"
 
 #if WAVETROVE_HAVE_WMF9
 #include "wmf9.h"

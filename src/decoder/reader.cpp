@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "taglib.h"
-#include "util.h"
+#include "decoder_util.h"
 
 void TagFrame::Clear() {
     title.clear();

@@ -5,7 +5,7 @@
 #include "bass/bass.h"
 #include "reader.h"
 #include "sources.h"
-#include "util.h"
+#include "decoder_util.h"
 
 using decoder_util::SaturateToInt;
 
