@@ -1,0 +1,349 @@
+// Tag wrapper tests through the run-time binding, the way the program reads, writes and copies tags.
+// Audio files and their source tags come from the ffmpeg tool; ffprobe checks what we write.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio_fixtures.h"
+#include "taglib.h"
+
+namespace {
+
+using testsupport::RunCommand;
+using testsupport::ShellQuote;
+using testsupport::TempDir;
+namespace fs = std::filesystem;
+
+struct Fields {
+    std::string title, artist, album, genre;
+    unsigned track = 0, year = 0;
+};
+
+bool operator==(const Fields& a, const Fields& b) {
+    return a.title == b.title && a.artist == b.artist && a.album == b.album && a.genre == b.genre &&
+           a.track == b.track && a.year == b.year;
+}
+
+std::ostream& operator<<(std::ostream& out, const Fields& f) {
+    return out << "{" << f.title << "|" << f.artist << "|" << f.album << "|" << f.genre << "|" << f.track
+               << "|" << f.year << "}";
+}
+
+const Fields kUnicode{"Grüße aus Köln – 東京", "Søren Ångström", "Ünïcødé ★", "Kraut­rock", 7, 1999};
+
+// A short stereo tone in the container the extension names, with ffmpeg's own metadata stripped and
+// `metadata` ("-metadata k=v ..." arguments) written instead.
+fs::path MakeAudio(const TempDir& dir, const std::string& name, const std::string& metadata = "") {
+    const fs::path path = dir / name;
+    const std::string cmd =
+        "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=0.3 -ac 2 "
+        "-map_metadata -1 -fflags +bitexact " +
+        metadata + " " + ShellQuote(path.string());
+    if (RunCommand(cmd).status != 0) ADD_FAILURE() << "ffmpeg failed: " << cmd;
+    return path;
+}
+
+// Tags as ffprobe sees them (format and stream level), keys lower-cased.
+std::map<std::string, std::string> ProbeTags(const fs::path& path) {
+    const auto r = RunCommand("ffprobe -v error -show_entries format_tags:stream_tags -of default=nw=1 " +
+                              ShellQuote(path.string()));
+    std::map<std::string, std::string> tags;
+    size_t start = 0;
+    while (start < r.out.size()) {
+        size_t end = r.out.find('\n', start);
+        if (end == std::string::npos) end = r.out.size();
+        const std::string line = r.out.substr(start, end - start);
+        start = end + 1;
+        const size_t eq = line.find('=');
+        if (line.rfind("TAG:", 0) != 0 || eq == std::string::npos) continue;
+        std::string key = line.substr(4, eq - 4);
+        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        tags.emplace(key, line.substr(eq + 1));
+    }
+    return tags;
+}
+
+Fields Read(const fs::path& path) {
+    Fields f;
+    taglib::TagLib_File* file = taglib::taglib_file_newu(path.c_str());
+    EXPECT_NE(file, nullptr) << path;
+    if (taglib::TagLib_Tag* tag = taglib::taglib_file_tag(file)) {
+        f = {taglib::taglib_tag_title(tag), taglib::taglib_tag_artist(tag), taglib::taglib_tag_album(tag),
+             taglib::taglib_tag_genre(tag), taglib::taglib_tag_track(tag),  taglib::taglib_tag_year(tag)};
+    }
+    taglib::taglib_tag_free_strings();
+    taglib::taglib_file_free(file);
+    return f;
+}
+
+bool Write(const fs::path& path, const Fields& f) {
+    taglib::TagLib_File* file = taglib::taglib_file_newu(path.c_str());
+    EXPECT_NE(file, nullptr) << path;
+    taglib::TagLib_Tag* tag = taglib::taglib_file_tag(file);
+    EXPECT_NE(tag, nullptr) << path;
+    taglib::taglib_tag_set_title(tag, f.title.c_str());
+    taglib::taglib_tag_set_artist(tag, f.artist.c_str());
+    taglib::taglib_tag_set_album(tag, f.album.c_str());
+    taglib::taglib_tag_set_genre(tag, f.genre.c_str());
+    taglib::taglib_tag_set_track(tag, f.track);
+    taglib::taglib_tag_set_year(tag, f.year);
+    const bool saved = taglib::taglib_file_save(file);
+    taglib::taglib_file_free(file);
+    return saved;
+}
+
+unsigned LeadingNumber(const std::string& text) {
+    return text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])) ? 0 : std::stoul(text);
+}
+
+class TagWrapper : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(taglib::Load()) << "libtagwrapper.so not found next to the test binary";
+        taglib::taglib_set_strings_unicode(true);
+    }
+    TempDir dir_;
+};
+
+class TagFormats : public TagWrapper, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(TagFormats, UntaggedFileReadsEmptyTextsAndZeros) {
+    const fs::path path = MakeAudio(dir_, std::string("plain.") + GetParam());
+    EXPECT_EQ(Read(path), Fields{});
+}
+
+// Written through the calls, read back both through them (after closing) and by ffprobe.
+TEST_P(TagFormats, SixFieldsRoundTripAsUtf8AndFfprobeAgrees) {
+    const fs::path path = MakeAudio(dir_, std::string("tagged.") + GetParam());
+    ASSERT_TRUE(Write(path, kUnicode));
+    EXPECT_EQ(Read(path), kUnicode);
+
+    auto probed = ProbeTags(path);
+    EXPECT_EQ(probed["title"], kUnicode.title);
+    EXPECT_EQ(probed["artist"], kUnicode.artist);
+    EXPECT_EQ(probed["album"], kUnicode.album);
+    EXPECT_EQ(probed["genre"], kUnicode.genre);
+    EXPECT_EQ(LeadingNumber(probed["track"]), kUnicode.track);
+    EXPECT_EQ(LeadingNumber(probed["date"]), kUnicode.year);
+}
+
+TEST_P(TagFormats, EmptyTextAndZeroClearFieldsOthersStay) {
+    const fs::path path = MakeAudio(dir_, std::string("cleared.") + GetParam());
+    ASSERT_TRUE(Write(path, kUnicode));
+    Fields partial = kUnicode;
+    partial.title.clear();
+    partial.genre.clear();
+    partial.track = 0;
+    partial.year = 0;
+    ASSERT_TRUE(Write(path, partial));
+    EXPECT_EQ(Read(path), partial);
+    EXPECT_EQ(ProbeTags(path).count("title"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, TagFormats, ::testing::Values("mp3", "flac", "ogg", "wav", "m4a"));
+
+TEST_F(TagWrapper, UnopenableFilesGiveNullHandles) {
+    testsupport::WriteBytes(dir_ / "empty.flac", {});
+    std::vector<uint8_t> noise(20000);
+    uint32_t state = 12345;
+    for (auto& b : noise) b = static_cast<uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
+    for (const char* name : {"noise.flac", "noise.ogg", "noise.m4a", "noise.bin"})
+        testsupport::WriteBytes(dir_ / name, noise);
+    // An empty ZIP archive: end-of-central-directory record only.
+    std::vector<uint8_t> zip = {'P', 'K', 5, 6};
+    zip.resize(22, 0);
+    testsupport::WriteBytes(dir_ / "archive.zip", zip);
+
+    for (const fs::path& path :
+         {dir_ / "missing.mp3", dir_ / "empty.flac", dir_ / "noise.flac", dir_ / "noise.ogg",
+          dir_ / "noise.m4a", dir_ / "noise.bin", dir_ / "archive.zip", dir_.path()}) {
+        taglib::TagLib_File* file = taglib::taglib_file_newu(path.c_str());
+        EXPECT_EQ(file, nullptr) << path;
+        taglib::taglib_file_free(file);
+    }
+    EXPECT_EQ(taglib::taglib_file_newu(""), nullptr);
+    EXPECT_EQ(taglib::taglib_file_newu(nullptr), nullptr);
+}
+
+TEST_F(TagWrapper, NullHandlesAreHarmless) {
+    EXPECT_EQ(taglib::taglib_file_tag(nullptr), nullptr);
+    EXPECT_STREQ(taglib::taglib_tag_title(nullptr), "");
+    EXPECT_EQ(taglib::taglib_tag_year(nullptr), 0u);
+    taglib::taglib_tag_set_title(nullptr, "x");
+    taglib::taglib_tag_set_track(nullptr, 3);
+    EXPECT_FALSE(taglib::taglib_file_save(nullptr));
+    const fs::path path = MakeAudio(dir_, "one.flac");
+    taglib::TagLib_File* file = taglib::taglib_file_newu(path.c_str());
+    taglib::taglib_tag_copy(file, nullptr);
+    taglib::taglib_tag_copy(nullptr, file);
+    taglib::taglib_file_free(file);
+    taglib::taglib_file_free(nullptr);
+    taglib::taglib_tag_free_strings();
+}
+
+// The program keeps running without the library: reading gives nothing, writing changes nothing.
+TEST_F(TagWrapper, MissingLibraryMakesEveryCallHarmless) {
+    const fs::path path = MakeAudio(dir_, "song.mp3");
+    ASSERT_TRUE(Write(path, kUnicode));
+    const auto before = testsupport::ReadBytes(path);
+
+    taglib::Unload();
+    EXPECT_FALSE(taglib::IsLoaded());
+    EXPECT_FALSE(taglib::Load("libwavetrove-no-such-tagwrapper.so"));
+    EXPECT_FALSE(taglib::IsLoaded());
+
+    taglib::taglib_set_strings_unicode(true);
+    taglib::TagLib_File* file = taglib::taglib_file_newu(path.c_str());
+    EXPECT_EQ(file, nullptr);
+    taglib::TagLib_Tag* tag = taglib::taglib_file_tag(file);
+    EXPECT_EQ(tag, nullptr);
+    for (auto getter : {taglib::taglib_tag_title, taglib::taglib_tag_artist, taglib::taglib_tag_album,
+                        taglib::taglib_tag_genre})
+        EXPECT_STREQ(getter(tag), "");
+    EXPECT_EQ(taglib::taglib_tag_track(tag), 0u);
+    EXPECT_EQ(taglib::taglib_tag_year(tag), 0u);
+    taglib::taglib_tag_set_title(tag, "changed");
+    taglib::taglib_tag_set_year(tag, 2020);
+    EXPECT_FALSE(taglib::taglib_file_save(file));
+    taglib::taglib_tag_copy(file, file);
+    taglib::taglib_file_free(file);
+    taglib::taglib_tag_free_strings();
+    taglib::Unload();
+    EXPECT_EQ(testsupport::ReadBytes(path), before);
+
+    ASSERT_TRUE(taglib::Load());
+    EXPECT_EQ(Read(path), kUnicode);
+}
+
+TEST_F(TagWrapper, TextsStayValidUntilFreeStringsAcrossFilesAndThreads) {
+    constexpr int kThreads = 4;
+    std::vector<fs::path> paths;
+    for (int i = 0; i < kThreads; ++i) {
+        paths.push_back(MakeAudio(dir_, "t" + std::to_string(i) + ".flac"));
+        Fields f = kUnicode;
+        f.title = "Title number " + std::to_string(i) + " – ü";
+        ASSERT_TRUE(Write(paths.back(), f));
+    }
+    // Every file is closed right after reading; the texts must outlive their files.
+    std::vector<std::vector<const char*>> seen(kThreads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 50; ++round) {
+                taglib::TagLib_File* file = taglib::taglib_file_newu(paths[i].c_str());
+                seen[i].push_back(taglib::taglib_tag_title(taglib::taglib_file_tag(file)));
+                taglib::taglib_file_free(file);
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    for (int i = 0; i < kThreads; ++i) {
+        ASSERT_EQ(seen[i].size(), 50u);
+        for (const char* text : seen[i])
+            ASSERT_STREQ(text, ("Title number " + std::to_string(i) + " – ü").c_str());
+    }
+    taglib::taglib_tag_free_strings();
+}
+
+// Source tags are written by ffmpeg, so the copy is checked against an independent writer; the destination
+// already holds a title (to be replaced) and a composer (to be kept: the copy merges).
+struct CopyCase {
+    const char* from;
+    const char* to;
+};
+
+void PrintTo(const CopyCase& c, std::ostream* out) {
+    *out << c.from << " -> " << c.to;
+}
+
+class TagCopy : public TagWrapper, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(TagCopy, CarriesSixFieldsAndCustomKeyAndKeepsOtherDestinationKeys) {
+    const std::string sourceTags =
+        "-metadata title='Grüße – 東京' -metadata artist='Søren' -metadata album='Ålbum' -metadata "
+        "genre=Jazz "
+        "-metadata track=5 -metadata date=2004 -metadata WAVETROVE_CUSTOM='custom välue'";
+    const fs::path source = MakeAudio(dir_, std::string("source.") + GetParam().from, sourceTags);
+    const fs::path target = MakeAudio(dir_, std::string("target.") + GetParam().to,
+                                      "-metadata title=Old -metadata composer=Keeper");
+
+    taglib::taglib_set_strings_unicode(true);
+    taglib::TagLib_File* in = taglib::taglib_file_newu(source.c_str());
+    taglib::TagLib_File* out = taglib::taglib_file_newu(target.c_str());
+    ASSERT_NE(in, nullptr);
+    ASSERT_NE(out, nullptr);
+    taglib::taglib_tag_copy(in, out);
+    EXPECT_TRUE(taglib::taglib_file_save(out));
+    taglib::taglib_file_free(out);
+    taglib::taglib_file_free(in);
+    taglib::taglib_tag_free_strings();
+
+    EXPECT_EQ(Read(target), (Fields{"Grüße – 東京", "Søren", "Ålbum", "Jazz", 5, 2004}));
+    auto probed = ProbeTags(target);
+    EXPECT_EQ(probed["wavetrove_custom"], "custom välue");
+    EXPECT_EQ(probed["composer"], "Keeper");
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, TagCopy,
+                         ::testing::Values(CopyCase{"flac", "mp3"}, CopyCase{"mp3", "flac"},
+                                           CopyCase{"ogg", "m4a"}, CopyCase{"mp3", "ogg"}),
+                         [](const auto& info) {
+                             return std::string(info.param.from) + "_to_" + info.param.to;
+                         });
+
+// M4A has no atom for custom keys; they travel as iTunes freeform items and come back out of them.
+TEST_F(TagWrapper, CustomKeySurvivesTheWayThroughM4a) {
+    const fs::path flac = MakeAudio(dir_, "a.flac", "-metadata WAVETROVE_CUSTOM=through -metadata title=T");
+    const fs::path m4a = MakeAudio(dir_, "b.m4a");
+    const fs::path mp3 = MakeAudio(dir_, "c.mp3");
+    for (const auto& [from, to] : {std::pair{flac, m4a}, std::pair{m4a, mp3}}) {
+        taglib::TagLib_File* in = taglib::taglib_file_newu(from.c_str());
+        taglib::TagLib_File* out = taglib::taglib_file_newu(to.c_str());
+        taglib::taglib_tag_copy(in, out);
+        EXPECT_TRUE(taglib::taglib_file_save(out));
+        taglib::taglib_file_free(out);
+        taglib::taglib_file_free(in);
+    }
+    EXPECT_EQ(ProbeTags(mp3)["wavetrove_custom"], "through");
+    EXPECT_EQ(Read(mp3).title, "T");
+}
+
+// Cover art has no generic TagLib API; the picture bytes must arrive unchanged in each tag format.
+class CoverCopy : public TagWrapper, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CoverCopy, PictureBytesArriveUnchanged) {
+    const fs::path cover = dir_ / "cover.png";
+    ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -f lavfi -i color=c=red:s=8x8 -frames:v 1 " +
+                         ShellQuote(cover.string()))
+                  .status,
+              0);
+    const fs::path audio = MakeAudio(dir_, "plain.flac");
+    const fs::path source = dir_ / "source.flac";
+    ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(audio.string()) + " -i " +
+                         ShellQuote(cover.string()) + " -map 0 -map 1 -c copy -disposition:v attached_pic " +
+                         ShellQuote(source.string()))
+                  .status,
+              0);
+    const fs::path target = MakeAudio(dir_, std::string("target.") + GetParam());
+
+    taglib::TagLib_File* in = taglib::taglib_file_newu(source.c_str());
+    taglib::TagLib_File* out = taglib::taglib_file_newu(target.c_str());
+    taglib::taglib_tag_copy(in, out);
+    EXPECT_TRUE(taglib::taglib_file_save(out));
+    taglib::taglib_file_free(out);
+    taglib::taglib_file_free(in);
+
+    const auto extracted = RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(target.string()) +
+                                      " -map 0:v -c copy -f image2pipe -");
+    EXPECT_EQ(testsupport::Md5Hex(extracted.out.data(), extracted.out.size()),
+              testsupport::Md5Hex(testsupport::ReadBytes(cover)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, CoverCopy, ::testing::Values("mp3", "m4a", "flac"));
+
+}  // namespace
