@@ -1,0 +1,79 @@
+// Internal interface of the FFmpeg decoding add-on: the per-stream records and the operations shared by
+// the entry points, the decoding loop and the tests.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "bass_addon.h"
+
+namespace ffdeck {
+
+struct DecoderState {
+    AVFormatContext* formatContext = nullptr;
+    AVCodecContext* codecContext = nullptr;
+    AVIOContext* ioContext = nullptr;
+    const AVCodec* codec = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* frame = nullptr;
+    std::mutex lock;
+    // Decoded interleaved float values; capacity and fill count bytes.
+    std::unique_ptr<float[]> sampleBuffer;
+    int64_t capacity = 0;
+    int64_t fill = 0;
+    int64_t readOffset = -1;  // -1: nothing decoded yet (or discarded by a seek)
+    int streamIndex = -1;
+    bool seekPending = false;
+    int64_t seekTarget = 0;  // value index
+    int64_t position = 0;    // float bytes delivered since the start; -1 after a length scan
+    int64_t total = -1;      // position at which the end was reached
+    BASSFILE hostFile = nullptr;
+};
+
+struct StreamInstance {
+    HSTREAM handle = 0;
+    std::unique_ptr<DecoderState> decoder;
+    DWORD floatOutput = 0;  // flags & BASS_SAMPLE_FLOAT
+    DWORD prescan = 0;      // flags & BASS_STREAM_PRESCAN
+    // Float area of the 16-bit path: the host's buffer only receives the converted samples.
+    std::unique_ptr<float[]> floatArea;
+    size_t floatAreaValues = 0;
+    std::mutex areaLock;
+};
+
+// Opening and closing a decoder; `formatContext` is null when FFmpeg opens `name` itself. On failure the
+// state still holds what was made and must be closed.
+bool OpenDecoder(DecoderState& state, const char* name, AVFormatContext* formatContext);
+void CloseDecoder(DecoderState& state);
+
+// Creates a host stream over a host file (or, without one, over `name` opened by FFmpeg).
+HSTREAM CreateStream(BASSFILE file, const char* name, DWORD flags);
+
+// Decoding and positioning.
+int64_t ReadFloat(DecoderState* state, void* destination, int64_t count);
+int DrainFrames(DecoderState& state);
+float SampleToFloat(const AVCodecContext* codecContext, const uint8_t* plane, int index);
+int64_t ValueCount(DecoderState* state, bool prescan);
+void RequestSeek(DecoderState& state, int64_t valueIndex);
+
+// The host-facing procedures of one stream.
+DWORD StreamProc(HSTREAM handle, void* buffer, DWORD length, void* user);
+void FreeStream(void* inst);
+QWORD GetLength(void* inst, DWORD mode);
+const char* GetTags(void* inst, DWORD tags);
+void GetInfo(void* inst, BASS_CHANNELINFO* info);
+BOOL CanSetPosition(void* inst, QWORD pos, DWORD mode);
+QWORD SetPosition(void* inst, QWORD pos, DWORD mode);
+
+extern const ADDON_FUNCTIONS kAddonFunctions;
+
+// Writes FFmpeg's text for `error` and a line break to standard error.
+void PrintAvError(int error);
+
+}  // namespace ffdeck
