@@ -1,0 +1,100 @@
+// Built-in decoder streams; see decoder_stream.h.
+#include "decoder_stream.h"
+
+#include <cstring>
+
+#include "error.h"
+#include "samples.h"
+
+namespace bass {
+
+DecoderStream::DecoderStream(std::unique_ptr<HostFile> file, std::unique_ptr<Decoder> decoder, DWORD flags)
+    : Channel(decoder->rate, decoder->chans, flags),
+      file_(std::move(file)),
+      decoder_(std::move(decoder)),
+      frames_(decoder_->Frames()) {
+    hasFilename_ = file_->HasName();
+    filename_ = file_->Name();
+}
+
+DWORD DecoderStream::GetData(void* buffer, DWORD length) {
+    if (buffer == nullptr) return Fail(BASS_ERROR_ILLPARAM, kNoDword);
+    if (ended_) return Fail(BASS_ERROR_ENDED, kNoDword);
+    size_t want = length / FrameBytes();
+    if (frames_ >= 0) {
+        const int64_t left = frames_ > frame_ ? frames_ - frame_ : 0;
+        if (static_cast<int64_t>(want) > left) want = static_cast<size_t>(left);
+    }
+    const bool floatOut = flags_ & BASS_SAMPLE_FLOAT;
+    size_t got = 0;
+    // Float output decodes straight into the caller's buffer; integer output goes through scratch.
+    float* dst = nullptr;
+    if (floatOut) {
+        dst = static_cast<float*>(buffer);
+    } else {
+        if (scratch_.size() < want * chans_) scratch_.resize(want * chans_);
+        dst = scratch_.data();
+    }
+    while (got < want) {
+        const size_t n = decoder_->Read(dst + got * chans_, want - got);
+        if (n == 0) break;
+        got += n;
+    }
+    if (got == 0 && length >= FrameBytes()) {
+        ended_ = true;
+        return Fail(BASS_ERROR_ENDED, kNoDword);
+    }
+    if (got < want) ended_ = true;
+    if (frames_ >= 0 && frame_ + static_cast<int64_t>(got) >= frames_) ended_ = true;
+    if (!floatOut) {
+        if (flags_ & BASS_SAMPLE_8BITS) {
+            FloatToUint8(dst, static_cast<uint8_t*>(buffer), got * chans_);
+        } else {
+            FloatToInt16(dst, static_cast<int16_t*>(buffer), got * chans_);
+        }
+    }
+    frame_ += static_cast<int64_t>(got);
+    const DWORD bytes = static_cast<DWORD>(got * FrameBytes());
+    position_ += bytes;
+    SetError(BASS_OK);
+    return bytes;
+}
+
+QWORD DecoderStream::GetLength(DWORD mode) {
+    if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_NOTAVAIL, kNoQword);
+    if (frames_ < 0) return Fail(BASS_ERROR_NOTAVAIL, kNoQword);
+    SetError(BASS_OK);
+    return static_cast<QWORD>(frames_) * FrameBytes();
+}
+
+bool DecoderStream::SetPosition(QWORD pos, DWORD mode) {
+    if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_NOTAVAIL, false);
+    const QWORD frame = pos / FrameBytes();
+    if ((frames_ >= 0 && frame > static_cast<QWORD>(frames_)) || !decoder_->Seek(static_cast<int64_t>(frame)))
+        return Fail(BASS_ERROR_POSITION, false);
+    frame_ = static_cast<int64_t>(frame);
+    position_ = frame * FrameBytes();
+    ended_ = false;
+    SetError(BASS_OK);
+    return true;
+}
+
+void DecoderStream::GetInfo(BASS_CHANNELINFO* info) {
+    info->freq = freq_;
+    info->chans = chans_;
+    info->flags = flags_;
+    info->ctype = decoder_->ctype;
+    info->origres = decoder_->origres;
+    info->plugin = 0;
+    info->sample = 0;
+    info->filename = hasFilename_ ? filename_.c_str() : nullptr;
+}
+
+const char* DecoderStream::GetTags(DWORD type) {
+    const char* tags = decoder_->Tags(type);
+    if (tags == nullptr) return Fail(BASS_ERROR_NOTAVAIL, nullptr);
+    SetError(BASS_OK);
+    return tags;
+}
+
+}  // namespace bass
