@@ -1,0 +1,97 @@
+// The writer interface: the abstract Tencoder every output format derives from, the class type the writer
+// registry keeps per writer class, and the hook through which writers open their option dialogs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "reader.h"
+
+// A writer failure; the message is the fixed text the pipeline reports.
+class EEncoderError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Raised by a writer whose encoder library is missing, before any output exists.
+inline constexpr const char* kEncoderLibraryMissing = "encoder library not available";
+
+// Abstract writer: receives PCM blocks in its input format and writes one output file. Destroying it
+// finishes the file; there is no separate finish call.
+class Tencoder {
+  public:
+    explicit Tencoder(const WAVEFORMATEX& inputFormat) : InputFormat_(inputFormat) {}
+    virtual ~Tencoder() = default;
+    Tencoder(const Tencoder&) = delete;
+    Tencoder& operator=(const Tencoder&) = delete;
+
+    // Encodes one block of interleaved PCM in the input format; errors are raised.
+    virtual int Write(const uint8_t* block, uint32_t length) = 0;
+    // The file actually created (a writer may have replaced the extension).
+    virtual std::string GetFileName() const = 0;
+
+    const WAVEFORMATEX& InputFormat() const { return InputFormat_; }
+
+  private:
+    const WAVEFORMATEX InputFormat_;
+};
+
+class EncoderClass;
+
+// The option dialogs live in the GUI; it installs an implementation of this at start. `mode` and `caption`
+// matter only for the dialog the WAV and AIFF writers share (mode 1 = WAV, 2 = AIFF); others pass 0 and "".
+class OptionsDialogs {
+  public:
+    virtual ~OptionsDialogs() = default;
+    virtual void Show(const EncoderClass& writer, int mode, const std::string& caption) = 0;
+};
+
+// Installs (or, with null, removes) the dialogs; not owned.
+void SetOptionsDialogs(OptionsDialogs* dialogs);
+
+// The class reference of one concrete writer class: the registry, the naming step and the main window ask
+// it questions without an object, and the pipeline constructs writers through it. One static instance
+// exists per concrete class.
+class EncoderClass {
+  public:
+    explicit constexpr EncoderClass(const char* name) : name_(name) {}
+    virtual ~EncoderClass() = default;
+    EncoderClass(const EncoderClass&) = delete;
+    EncoderClass& operator=(const EncoderClass&) = delete;
+
+    // Name of the concrete writer class, e.g. "WAVwriter".
+    const char* Name() const { return name_; }
+
+    virtual bool CanCopyTags() const { return true; }
+    // Base: writes the frame into the finished file through the tag library.
+    virtual bool WriteTags(const std::string& fileName, const TagFrame& tags) const;
+    // The PCM format in which the writer wants its blocks, from the source's format and the settings.
+    virtual WAVEFORMATEX GetInputFormat(const WAVEFORMATEX& source) const = 0;
+    virtual std::string GetExtension() const = 0;  // lower case, no dot
+    virtual std::string GetFilter() const = 0;
+    virtual bool HasOptions() const { return true; }
+    virtual std::string GetDescription() const = 0;
+    virtual void ShowOptions() const = 0;
+    // Creates the output and opens the encoder; raises EEncoderError on any failure.
+    virtual std::unique_ptr<Tencoder> Create(const std::string& fileName,
+                                             const WAVEFORMATEX& source) const = 0;
+
+  protected:
+    // Shows this class's dialog through the installed OptionsDialogs; nothing happens without one.
+    void ShowDialog(int mode = 0, const std::string& caption = {}) const;
+
+  private:
+    const char* name_;
+};
+
+// Decimal text of a track or year as the base WriteTags stores it: 0 unless the whole text is a decimal
+// integer above 0.
+unsigned TagNumber(const std::string& text);
+
+// The writers' nearest-entry choice: walks from the first entry while the next one is strictly nearer to
+// `value` and answers the index where the walk stops, so a tie keeps the earlier entry. `table` is not empty.
+size_t NearestEntry(std::span<const int> table, int value);

@@ -1,0 +1,24 @@
+// The writer registry: the ordered list of writer classes whose positions are the codec indexes, i.e. the
+// format box items and the values of the setting `codec`.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "maker.h"
+
+class TEncManager {
+  public:
+    // Builds the list in codec-index order; the WMA writer is listed only where its runtime is available.
+    TEncManager();
+    ~TEncManager();
+    TEncManager(const TEncManager&) = delete;
+    TEncManager& operator=(const TEncManager&) = delete;
+
+    // The class at a codec index; raises std::out_of_range past the end.
+    const EncoderClass& Item(size_t index) const { return *classes_.at(index); }
+    size_t Count() const { return classes_.size(); }
+
+  private:
+    std::vector<const EncoderClass*> classes_;
+};
