@@ -119,7 +119,7 @@ TEST_P(TagFormats, UntaggedFileReadsEmptyTextsAndZeros) {
 
 // Written through the calls, read back both through them (after closing) and by ffprobe.
 TEST_P(TagFormats, SixFieldsRoundTripAsUtf8AndFfprobeAgrees) {
-    const fs::path path = MakeAudio(dir_, std::string("tagged.") + GetParam());
+    const fs::path path = MakeAudio(dir_, std::string("tagged Öß 東.") + GetParam());
     ASSERT_TRUE(Write(path, kUnicode));
     EXPECT_EQ(Read(path), kUnicode);
 
@@ -146,6 +146,17 @@ TEST_P(TagFormats, EmptyTextAndZeroClearFieldsOthersStay) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, TagFormats, ::testing::Values("mp3", "flac", "ogg", "wav", "m4a"));
+
+// With the Unicode switch off, texts cross the calls as Latin-1 both ways.
+TEST_F(TagWrapper, UnicodeSwitchOffMeansLatin1Texts) {
+    const fs::path path = MakeAudio(dir_, "latin1.flac");
+    taglib::taglib_set_strings_unicode(false);
+    Fields latin1{"Gr\xFC\xDF" "e", "Caf\xE9", "", "", 0, 0};
+    EXPECT_TRUE(Write(path, latin1));
+    EXPECT_EQ(Read(path), latin1);
+    taglib::taglib_set_strings_unicode(true);
+    EXPECT_EQ(Read(path), (Fields{"Grüße", "Café", "", "", 0, 0}));
+}
 
 TEST_F(TagWrapper, UnopenableFilesGiveNullHandles) {
     testsupport::WriteBytes(dir_ / "empty.flac", {});
