@@ -28,6 +28,18 @@ long CbTell(void* source) {
     return static_cast<long>(static_cast<HostFile*>(source)->Position());
 }
 
+// Vorbis orders surround channels differently from WAV (centre second, LFE last); map them to the WAV
+// order so multichannel files come out as FFmpeg and every PCM consumer expect. Entry i names the
+// Vorbis channel that goes to output channel i.
+constexpr int kWaveOrder[8][8] = {{0},
+                                  {0, 1},
+                                  {0, 2, 1},
+                                  {0, 1, 2, 3},
+                                  {0, 2, 1, 3, 4},
+                                  {0, 2, 1, 5, 3, 4},
+                                  {0, 2, 1, 6, 5, 3, 4},
+                                  {0, 2, 1, 7, 5, 6, 3, 4}};
+
 class VorbisDecoder : public Decoder {
   public:
     VorbisDecoder() = default;
@@ -67,8 +79,9 @@ class VorbisDecoder : public Decoder {
             if (vi == nullptr || static_cast<DWORD>(vi->channels) != chans ||
                 static_cast<DWORD>(vi->rate) != rate)
                 return 0;
-            for (long i = 0; i < n; ++i) {
-                for (DWORD c = 0; c < chans; ++c) dst[i * chans + c] = pcm[c][i];
+            for (DWORD c = 0; c < chans; ++c) {
+                const float* from = pcm[chans <= 8 ? kWaveOrder[chans - 1][c] : c];
+                for (long i = 0; i < n; ++i) dst[i * chans + c] = from[i];
             }
             return static_cast<size_t>(n);
         }

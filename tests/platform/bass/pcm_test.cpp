@@ -153,3 +153,45 @@ TEST(PcmConversion, SixteenBitStreamIsTheRoundedFloatStream) {
 }
 
 }  // namespace
+
+namespace {
+
+// 8-bit output from 8-bit input gives back the file's bytes: (b - 128) / 128 and entry 25's rule are
+// exact inverses.
+TEST(PcmConversion, EightBitStreamOfEightBitInputIsTheInput) {
+    TempDir dir;
+    const PcmSpec spec{11025, 2, SampleKind::U8};
+    const auto pcm = NoisePcm(spec, 5000, 4);
+    WriteBytes(dir / "u8.wav", WavFile(spec, pcm));
+    Channel s(basstest::OpenFile(dir / "u8.wav", BASS_STREAM_DECODE | BASS_SAMPLE_8BITS));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(BASS_ChannelGetLength(s.get(), BASS_POS_BYTE), pcm.size());
+    EXPECT_EQ(basstest::ReadAll(s.get()), pcm);
+}
+
+// A file section (offset and length) and a memory block decode like the file on its own.
+TEST(PcmInput, SectionsOfFilesAndMemoryBlocks) {
+    TempDir dir;
+    const PcmSpec spec{44100, 2, SampleKind::S16};
+    const auto wav = WavFile(spec, NoisePcm(spec, 3000, 8));
+    WriteBytes(dir / "alone.wav", wav);
+    std::vector<uint8_t> wrapped(777, 0xAA);
+    wrapped.insert(wrapped.end(), wav.begin(), wav.end());
+    wrapped.resize(wrapped.size() + 333, 0xBB);
+    WriteBytes(dir / "wrapped.bin", wrapped);
+
+    Channel alone(basstest::OpenFile(dir / "alone.wav", BASS_STREAM_DECODE));
+    Channel section(
+        BASS_StreamCreateFile(FALSE, (dir / "wrapped.bin").c_str(), 777, wav.size(), BASS_STREAM_DECODE));
+    Channel memory(BASS_StreamCreateFile(TRUE, wav.data(), 0, wav.size(), BASS_STREAM_DECODE));
+    ASSERT_TRUE(alone && section && memory);
+    const auto want = basstest::ReadAll(alone.get());
+    EXPECT_EQ(want.size(), 3000u * 4);
+    EXPECT_EQ(basstest::ReadAll(section.get()), want);
+    EXPECT_EQ(basstest::ReadAll(memory.get()), want);
+    BASS_CHANNELINFO info{};
+    BASS_ChannelGetInfo(memory.get(), &info);
+    EXPECT_EQ(info.filename, nullptr);
+}
+
+}  // namespace
