@@ -33,6 +33,7 @@ struct DecoderState {
     int64_t seekTarget = 0;  // value index
     int64_t position = 0;    // float bytes delivered since the start; -1 after a length scan
     int64_t total = -1;      // position at which the end was reached
+    bool scanned = false;    // the packets were summed once; later length requests reuse the sum
     BASSFILE hostFile = nullptr;
 };
 

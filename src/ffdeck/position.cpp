@@ -43,9 +43,11 @@ int64_t ValueCount(DecoderState* state, bool prescan) {
     if (state->total >= 0) return state->total / 4;
     AVFormatContext* context = state->formatContext;
     AVStream* stream = context->streams[state->streamIndex];
-    if ((context->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE && prescan) ||
-        stream->duration < 0) {
+    // One scan per stream: each would move the demuxer and force a seek back.
+    if (!state->scanned && ((context->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE && prescan) ||
+                            stream->duration < 0)) {
         stream->duration = ScanDuration(*state);
+        state->scanned = true;
     }
     const AVCodecContext* codec = state->codecContext;
     if (!codec || stream->time_base.den <= 0) return -1;
