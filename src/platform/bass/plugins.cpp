@@ -44,7 +44,10 @@ HPLUGIN LoadPlugin(const char* file) {
     if (file == nullptr || *file == '\0') return Fail(BASS_ERROR_FILEOPEN, 0);
     void* library = nullptr;
     for (const auto& name : Candidates(file)) {
-        library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+        // NODELETE: freeing a plug-in forgets it but keeps the code mapped. Unmapping FFmpeg and its
+        // dependencies at run time leaves their thread-exit and atexit hooks pointing into freed code and
+        // hides their one-time allocations from the leak checker.
+        library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
         if (library != nullptr) break;
     }
     if (library == nullptr) return Fail(BASS_ERROR_FILEOPEN, 0);
