@@ -29,6 +29,9 @@ class Decoder {
     virtual const char* Tags(DWORD) { return nullptr; }
 };
 
+// More channels than this are left to the add-ons: a frame must fit many times into a read request.
+inline constexpr int kMaxChannels = 64;
+
 // Each probe starts at the file's beginning and reads through `file`, which must outlive the decoder.
 std::unique_ptr<Decoder> OpenSndfileDecoder(HostFile& file);
 std::unique_ptr<Decoder> OpenMpegDecoder(HostFile& file);

@@ -99,7 +99,7 @@ std::unique_ptr<Decoder> OpenSndfileDecoder(HostFile& file) {
     }
     const bool wave = major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX;
     if (bits == 0 || !(wave || major == SF_FORMAT_AIFF) || info.samplerate <= 0 || info.channels <= 0 ||
-        info.frames < 0) {
+        info.channels > kMaxChannels || info.frames < 0) {
         sf_close(sf);
         return nullptr;
     }

@@ -52,7 +52,7 @@ class VorbisDecoder : public Decoder {
             return false;
         }
         const vorbis_info* vi = ov_info(&vf_, 0);
-        if (vi == nullptr || vi->channels <= 0 || vi->rate <= 0) return false;
+        if (vi == nullptr || vi->channels <= 0 || vi->channels > kMaxChannels || vi->rate <= 0) return false;
         rate = static_cast<DWORD>(vi->rate);
         chans = static_cast<DWORD>(vi->channels);
         ctype = BASS_CTYPE_STREAM_OGG;

@@ -15,7 +15,8 @@ namespace bass {
 namespace {
 
 constexpr QWORD kMaxModuleBytes = 256u << 20;
-constexpr double kMaxCountSeconds = 4 * 3600.0;  // longer songs keep the estimate instead of a render count
+// Longer songs (or damaged ones claiming hours) keep the estimate: the count renders the whole song once.
+constexpr double kMaxCountSeconds = 1800.0;
 
 openmpt_module* CreateModule(const std::vector<unsigned char>& bytes) {
     int error = 0;
@@ -58,7 +59,8 @@ std::shared_ptr<MusicChannel> MusicChannel::Load(HostFile& file, DWORD flags, DW
         music->frames_ = frames;
         if (!music->Restart()) return Fail(BASS_ERROR_FILEFORM, nullptr);
     } else {
-        music->frames_ = std::isfinite(seconds) && seconds > 0 ? std::llround(seconds * freq) : 0;
+        music->frames_ =
+            std::isfinite(seconds) && seconds > 0 && seconds < 1e7 ? std::llround(seconds * freq) : 0;
     }
     return music;
 }
