@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -267,4 +269,47 @@ std::string ProgramFolder() {
     std::string folder = exe.parent_path().string();
     if (folder.empty() || folder.back() != '/') folder += '/';
     return folder;
+}
+
+bool SetSettingFromText(config& settings, const std::string& name, const std::string& value) {
+    auto parseInt = [](const std::string& text, int& out) {
+        if (text.empty()) return false;
+        char* end = nullptr;
+        errno = 0;
+        long n = std::strtol(text.c_str(), &end, 10);
+        if (*end != '\0' || errno != 0 || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+            return false;
+        out = static_cast<int>(n);
+        return true;
+    };
+    if (name.size() == 4 && name.compare(0, 3, "col") == 0 && name[3] >= '0' && name[3] <= '4')
+        return parseInt(value, settings.col[name[3] - '0']);
+    for (const Field& field : kFields) {
+        if (name != field.name) continue;
+        return std::visit(
+            [&](auto member) {
+                using Member = decltype(member);
+                if constexpr (std::is_same_v<Member, std::string config::*>) {
+                    settings.*member = value;
+                    return true;
+                } else if constexpr (std::is_same_v<Member, int config::*>) {
+                    return parseInt(value, settings.*member);
+                } else {
+                    if (value == "true" || value == "on" || value == "yes") {
+                        settings.*member = true;
+                        return true;
+                    }
+                    if (value == "false" || value == "off" || value == "no") {
+                        settings.*member = false;
+                        return true;
+                    }
+                    int n = 0;
+                    if (!parseInt(value, n)) return false;
+                    settings.*member = n != 0;  // any non-zero number is true, as stored values read
+                    return true;
+                }
+            },
+            field.ref);
+    }
+    return false;
 }

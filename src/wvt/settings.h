@@ -28,3 +28,8 @@ std::string MusicFolder();
 
 // Folder of the running executable, with its trailing "/".
 std::string ProgramFolder();
+
+// Sets the field named `name` (a value name as stored, e.g. "wavbps" or "col2") from text: a number for
+// ints; a number, true/false, on/off or yes/no for bools; any text for strings. False for an unknown name
+// or a value of the wrong kind, leaving the record unchanged.
+bool SetSettingFromText(config& settings, const std::string& name, const std::string& value);

@@ -1,0 +1,354 @@
+// wavetrove-cli: the console front end over the conversion engine, for scripts and servers. It loads the
+// stored settings like the desktop program, lets options change them for this run only, collects files,
+// folders and playlists, converts them on the worker threads and prints the conversion log.
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "config.h"
+#include "decoder/manager.h"
+#include "encoder/maker.h"
+#include "encoder/manager.h"
+#include "frontend.h"
+#include "intake.h"
+#include "settings.h"
+#include "transcoder.h"
+
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+void OnInterrupt(int) { gInterrupted = 1; }
+
+std::string TimeNow() {
+    std::time_t t = std::time(nullptr);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%H:%M:%S", std::localtime(&t));
+    return buf;
+}
+
+const char* kUsage =
+    "usage: wavetrove-cli [options] PATH...\n"
+    "  PATH                 files, folders (scanned with the recurse setting), M3U/PLS playlists\n"
+    "  -f, --format F       output format: codec index or extension (aac, alac name the M4A writers)\n"
+    "  -o, --output DIR     output folder\n"
+    "      --same-folder    write each output next to its source\n"
+    "      --keep-folders   keep the sources' folder structure below the output folder\n"
+    "      --overwrite A    overwrite | skip | ask | rename, when an output exists\n"
+    "  -j, --threads N      number of worker threads\n"
+    "      --set FIELD=V    change any setting for this run (repeatable)\n"
+    "      --list-formats   list the output formats and exit\n"
+    "  -h, --help           this text\n"
+    "Settings are read from the stored configuration and never saved.\n";
+
+// The engine's main-thread hand-over: workers queue work here and wait; the main thread runs it.
+class CliFrontEnd : public FrontEnd {
+public:
+    void RunOnMain(const std::function<void()>& work) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        Task task{&work, false};
+        tasks_.push_back(&task);
+        cv_.notify_all();
+        done_.wait(lock, [&] { return task.done; });
+    }
+
+    int AskOverwrite(const std::string& outputName, bool& applyToAll) override {
+        if (!isatty(STDIN_FILENO)) return OVERWRITE_NO;  // nobody to ask: skip
+        ClearProgressLine();
+        for (;;) {
+            std::fprintf(stderr,
+                         "Output file already exists. Would you like to overwrite it?\n  %s\n"
+                         "[y]es, [n]o, [e]nter new name; add 'a' to apply the action to the all files: ",
+                         outputName.c_str());
+            std::string answer;
+            if (!std::getline(std::cin, answer)) return OVERWRITE_NO;
+            bool all = answer.find('a') != std::string::npos;
+            char c = answer.empty() ? ' ' : answer[0];
+            if (c == 'y' || c == 'n' || c == 'e') {
+                applyToAll = all;
+                return c == 'y' ? OVERWRITE_YES : c == 'n' ? OVERWRITE_NO : OVERWRITE_NEW_NAME;
+            }
+        }
+    }
+
+    bool AskSaveName(const std::string&, const std::string& defaultExtension, const std::string& folder,
+                     std::string& chosen) override {
+        if (!isatty(STDIN_FILENO)) return false;
+        std::fprintf(stderr, "Enter new name (in %s; empty to skip): ", folder.c_str());
+        std::string name;
+        if (!std::getline(std::cin, name) || name.empty()) return false;
+        if (name[0] != '/') name = folder + (folder.empty() || folder.back() == '/' ? "" : "/") + name;
+        size_t slash = name.rfind('/');
+        if (name.find('.', slash == std::string::npos ? 0 : slash) == std::string::npos)
+            name += "." + defaultExtension;
+        chosen = name;
+        return true;
+    }
+
+    void ShowError(const std::string& caption, const std::string& text) override {
+        ClearProgressLine();
+        std::fprintf(stderr, "%s %s\n", caption.c_str(), text.c_str());
+    }
+    void ShowException(const std::string& text) override { ShowError("Error!", text); }
+    void UpdateRow(uint64_t, int) override {}
+    void AppendLog(const std::string& line) override {
+        ClearProgressLine();
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+    void OpenFolder(const std::string&) override {}  // a console has no file manager to open
+    void AllWorkersEnded() override { ended_ = true; }
+
+    // Serves the workers until the last one has ended; draws the progress bar and turns Ctrl+C into
+    // the Cancel button.
+    void Loop(Transcoder& transcoder) {
+        const bool bar = isatty(STDERR_FILENO);
+        bool cancelled = false;
+        while (!ended_) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            cv_.wait_for(lock, std::chrono::milliseconds(100), [&] { return !tasks_.empty(); });
+            while (!tasks_.empty()) {
+                Task* task = tasks_.front();
+                tasks_.pop_front();
+                lock.unlock();
+                (*task->work)();
+                lock.lock();
+                task->done = true;
+                done_.notify_all();
+            }
+            lock.unlock();
+            if (gInterrupted && !cancelled) {
+                cancelled = true;
+                transcoder.Cancel();
+            }
+            if (bar && !ended_) DrawProgress(transcoder.Progress());
+        }
+        ClearProgressLine();
+    }
+
+private:
+    struct Task {
+        const std::function<void()>* work;
+        bool done;
+    };
+
+    void DrawProgress(double p) {
+        const int width = 40;
+        int filled = static_cast<int>(p / 100.0 * width + 0.5);
+        if (filled > width) filled = width;
+        std::fprintf(stderr, "\r[%s%s] %6.2f%%", std::string(filled, '#').c_str(),
+                     std::string(width - filled, ' ').c_str(), p);
+        std::fflush(stderr);
+        barShown_ = true;
+    }
+    void ClearProgressLine() {
+        if (!barShown_) return;
+        std::fprintf(stderr, "\r%60s\r", "");
+        barShown_ = false;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::condition_variable done_;
+    std::deque<Task*> tasks_;
+    bool ended_ = false;
+    bool barShown_ = false;
+};
+
+// Finds the writer for -f: a codec index, or an extension; "aac" and "alac" name the two M4A writers.
+int FindWriter(const TEncManager& writers, const std::string& name) {
+    const int count = static_cast<int>(writers.Count());
+    char* end = nullptr;
+    long index = std::strtol(name.c_str(), &end, 10);
+    if (!name.empty() && *end == '\0') return index >= 0 && index < count ? static_cast<int>(index) : -1;
+    std::string wanted;
+    for (char c : name) wanted += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (int i = 0; i < count; ++i) {
+        const EncoderClass& w = writers.Item(static_cast<size_t>(i));
+        if (wanted == "aac" && std::string(w.Name()) == "AACwriter") return i;
+        if (wanted == "alac" && std::string(w.Name()) == "ALACwriter") return i;
+        if (wanted != "m4a" && w.GetExtension() == wanted) return i;
+    }
+    return -1;
+}
+
+// The conversion list as the desktop program's intake builds it: files and playlists through addfile,
+// folders scanned with the recurse setting; duplicates appear once.
+std::vector<ConvertRow> CollectFiles(const TDecManager& decoders, const std::vector<std::string>& paths,
+                                     bool recurse) {
+    TIntake intake(decoders);
+    intake.OnFileError = [](const std::string& text) { std::fprintf(stderr, "Error! %s\n", text.c_str()); };
+    intake.OnScanError = intake.OnFileError;
+    std::vector<TFilesItem> items;
+    for (const std::string& path : paths) {
+        if (gInterrupted) break;
+        std::error_code ec;
+        if (std::filesystem::is_directory(path, ec)) {
+            intake.ClearPending();
+            intake.ClearStop();
+            intake.Scan({path}, recurse);
+            intake.addfilefromthread(items);
+        } else if (intake.addfile(path, items) == 0 && !std::filesystem::exists(path, ec)) {
+            std::fprintf(stderr, "wavetrove-cli: no such file: %s\n", path.c_str());
+        }
+    }
+    std::vector<ConvertRow> rows;
+    rows.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) rows.push_back(ConvertRow{items[i].path, i, true});
+    return rows;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> paths;
+    std::vector<std::pair<std::string, std::string>> sets;
+    std::string format, output, overwrite, threads;
+    bool sameFolder = false, keepFolders = false, listFormats = false;
+
+    auto need = [&](int& i) -> const char* {
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "wavetrove-cli: %s needs a value\n%s", argv[i], kUsage);
+            std::exit(1);
+        }
+        return argv[++i];
+    };
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            std::printf("%s", kUsage);
+            return 0;
+        } else if (a == "-f" || a == "--format") {
+            format = need(i);
+        } else if (a == "-o" || a == "--output") {
+            output = need(i);
+        } else if (a == "--same-folder") {
+            sameFolder = true;
+        } else if (a == "--keep-folders") {
+            keepFolders = true;
+        } else if (a == "--overwrite") {
+            overwrite = need(i);
+        } else if (a == "-j" || a == "--threads") {
+            threads = need(i);
+        } else if (a == "--set") {
+            std::string kv = need(i);
+            size_t eq = kv.find('=');
+            if (eq == std::string::npos || eq == 0) {
+                std::fprintf(stderr, "wavetrove-cli: --set takes FIELD=VALUE, not '%s'\n", kv.c_str());
+                return 1;
+            }
+            sets.emplace_back(kv.substr(0, eq), kv.substr(eq + 1));
+        } else if (a == "--list-formats") {
+            listFormats = true;
+        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+            std::fprintf(stderr, "wavetrove-cli: unknown option '%s'\n%s", a.c_str(), kUsage);
+            return 1;
+        } else {
+            paths.push_back(a);
+        }
+    }
+
+    LoadSettings(Config);
+    TDecManager decoders;
+    decoders.Init();
+    TEncManager writers;
+
+    if (listFormats) {
+        for (size_t i = 0; i < writers.Count(); ++i)
+            std::printf("%zu\t%s\t%s\n", i, writers.Item(i).GetExtension().c_str(),
+                        writers.Item(i).GetDescription().c_str());
+        return 0;
+    }
+
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    for (const auto& [field, value] : sets) {
+        if (!SetSettingFromText(Config, field, value)) {
+            std::fprintf(stderr, "wavetrove-cli: cannot set '%s' to '%s'\n", field.c_str(), value.c_str());
+            return 1;
+        }
+    }
+    if (!format.empty()) {
+        int index = FindWriter(writers, format);
+        if (index < 0) {
+            std::fprintf(stderr, "wavetrove-cli: unknown format '%s' (see --list-formats)\n", format.c_str());
+            return 1;
+        }
+        Config.codec = index;
+    }
+    if (Config.codec < 0) Config.codec = 0;
+    if (static_cast<size_t>(Config.codec) >= writers.Count()) Config.codec = static_cast<int>(writers.Count()) - 1;
+    if (!output.empty()) Config.output = output;
+    if (sameFolder) Config.samefolder = true;
+    if (keepFolders) Config.keepfolder = true;
+    if (Config.samefolder) Config.keepfolder = false;
+    if (!overwrite.empty()) {
+        static const char* names[] = {"overwrite", "skip", "ask", "rename"};
+        int found = -1;
+        for (int i = 0; i < 4; ++i)
+            if (overwrite == names[i]) found = i;
+        if (found < 0) {
+            std::fprintf(stderr, "wavetrove-cli: --overwrite takes overwrite, skip, ask or rename\n");
+            return 1;
+        }
+        Config.overwrite = found;
+    }
+    if (!threads.empty()) {
+        char* end = nullptr;
+        long n = std::strtol(threads.c_str(), &end, 10);
+        if (*end != '\0' || n < 1 || n > 1024) {
+            std::fprintf(stderr, "wavetrove-cli: --threads takes a number from 1 up\n");
+            return 1;
+        }
+        Config.threadscount = static_cast<int>(n);
+    }
+    if (paths.empty()) {
+        std::fprintf(stderr, "wavetrove-cli: no files given\n%s", kUsage);
+        return 1;
+    }
+
+    // Collect the conversion list as the desktop program's intake does.
+    std::vector<ConvertRow> rows = CollectFiles(decoders, paths, Config.recurse);
+    if (rows.empty()) {
+        std::fprintf(stderr, "wavetrove-cli: %s\n", TEXT_LIST_EMPTY);
+        return 1;
+    }
+
+    CliFrontEnd frontEnd;
+    Transcoder transcoder(decoders, writers, frontEnd);
+    switch (transcoder.Convert(rows, Config.keepfolder)) {
+        case Transcoder::Refusal::None: break;
+        case Transcoder::Refusal::NoOutputFolder:
+            std::fprintf(stderr, "Error! %s\n", TEXT_NO_OUTPUT_FOLDER);
+            return 1;
+        case Transcoder::Refusal::NothingChecked:
+            std::fprintf(stderr, "Warning! %s\n", TEXT_NOTHING_CHECKED);
+            return 1;
+        default:
+            std::fprintf(stderr, "Warning! %s\n", TEXT_LIST_EMPTY);
+            return 1;
+    }
+    std::printf("Conversion started at: %s\n", TimeNow().c_str());
+    std::fflush(stdout);
+    frontEnd.Loop(transcoder);
+    transcoder.Join();
+
+    std::printf("Conversion finished at: %s\n", TimeNow().c_str());
+    std::printf("Processed %d file(s).\n", transcoder.FilesQueued());
+    std::printf("Skipped existing %d file(s).\n", transcoder.Skipped());
+    std::printf("Failed to convert %d file(s).\n", transcoder.Failed());
+    std::fflush(stdout);
+    decoders.Done();
+    return (transcoder.Failed() > 0 || gInterrupted) ? 2 : 0;
+}

@@ -1,0 +1,194 @@
+// The per-file conversion pipeline.
+#include "pipeline.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "audiodsp.h"
+#include "config.h"
+#include "frontend.h"
+#include "decoder/manager.h"
+#include "encoder/maker.h"
+#include "encoder/manager.h"
+#include "taglib.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::path(path), ec);
+}
+
+// Gives `target` the access and modification times of `source`; Linux has no settable creation time.
+void CopyFileTimes(const std::string& source, const std::string& target) {
+    struct stat st {};
+    if (stat(source.c_str(), &st) != 0) return;
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    utimensat(AT_FDCWD, target.c_str(), times, 0);
+}
+
+}  // namespace
+
+FileConversion::~FileConversion() { Release(); }
+
+bool FileConversion::Open() {
+    DeleteSRC2(converter_);
+    converter_ = nullptr;
+    lastPercent_ = 0;
+    conversionNeeded_ = true;
+    failed = false;
+
+    source_ = ctx_.decoders.OpenFile(sourceName);
+    if (!source_ || !source_->IsValid() || source_->GetChannels() < 1 || source_->GetChannels() > 2)
+        return false;
+
+    const EncoderClass* writerClass = WriterClass();
+    if (!writerClass) return false;
+    try {
+        writer_ = writerClass->Create(outputName, source_->GetWaveFormat());
+    } catch (...) {
+        writer_.reset();
+        return false;
+    }
+
+    source_->GetTags(tags_);
+    const WAVEFORMATEX& wanted = writer_->InputFormat();
+    const int writerCode = SampleFormatCode(wanted);
+    conversionNeeded_ = !(static_cast<uint32_t>(source_->GetSampleRate()) == wanted.nSamplesPerSec &&
+                          source_->GetChannels() == wanted.nChannels &&
+                          source_->GetSampleFormat() == writerCode);
+    // Created even when bypassed, so a pair the converter refuses fails the file either way.
+    converter_ = NewSRC2(source_->GetSampleRate(), static_cast<int>(wanted.nSamplesPerSec),
+                         source_->GetChannels(), wanted.nChannels, source_->GetSampleFormat(), writerCode, 1);
+    return converter_ != nullptr;
+}
+
+void FileConversion::WriteBlock(const uint8_t* data, uint32_t length) {
+    if (length == 0 || failed) return;
+    try {
+        writer_->Write(data, length);
+    } catch (...) {
+        failed = true;
+    }
+}
+
+void FileConversion::Convert(int k, std::atomic<double>& progress, uint8_t* workBuffer) {
+    if (failed || !source_ || !writer_) return;
+    const uint8_t* block = nullptr;
+    uint32_t blockLength = 0;
+    int result = 1;
+    try {
+        result = source_->ReadBlock(block, blockLength);
+    } catch (...) {
+        failed = true;
+    }
+    if (result == 1) failed = true;  // no audio at all is a failed conversion
+
+    const double share = 100.0 / ctx_.filesQueued;
+    while (result == 0 && !ctx_.cancel.load(std::memory_order_relaxed) && !failed) {
+        uint32_t outLength = 0;
+        if (conversionNeeded_) {
+            try {
+                SRC2_process(converter_, block, blockLength, workBuffer, &outLength);
+            } catch (...) {
+                const std::string text = "Sorry, conversion between " + std::to_string(source_->GetSampleRate()) +
+                                         "Hz and " + std::to_string(writer_->InputFormat().nSamplesPerSec) +
+                                         "Hz is not possible";
+                ctx_.frontEnd.RunOnMain([&] { ctx_.frontEnd.ShowError("Error!", text); });
+                failed = true;
+            }
+        } else {
+            std::memcpy(workBuffer, block, blockLength);
+            outLength = blockLength;
+        }
+        WriteBlock(workBuffer, outLength);
+
+        int p = source_->GetProgress();
+        if (p > lastPercent_) {
+            progress.store(((k - 1) + p / 100.0) * share, std::memory_order_relaxed);
+            lastPercent_ = p;
+        }
+        try {
+            result = source_->ReadBlock(block, blockLength);
+        } catch (...) {
+            failed = true;
+        }
+    }
+    if (!failed && conversionNeeded_ && !ctx_.cancel.load(std::memory_order_relaxed)) {
+        uint32_t outLength = 0;
+        try {
+            SRC2_flush(converter_, workBuffer, &outLength);
+            WriteBlock(workBuffer, outLength);
+        } catch (...) {
+            failed = true;
+        }
+    }
+}
+
+void FileConversion::Release() {
+    DeleteSRC2(converter_);
+    converter_ = nullptr;
+    try {
+        writer_.reset();  // completes the output file
+    } catch (...) {
+        failed = true;
+    }
+    source_.reset();
+}
+
+const EncoderClass* FileConversion::WriterClass() const {
+    if (Config.codec < 0 || static_cast<size_t>(Config.codec) >= ctx_.encoders.Count()) return nullptr;
+    return &ctx_.encoders.Item(static_cast<size_t>(Config.codec));
+}
+
+void FileConversion::TransferTags() {
+    const EncoderClass* writerClass = WriterClass();
+    if (!writerClass) return;
+    if (writerClass->CanCopyTags() && ctx_.decoders.CanCopyTagsOf(sourceName)) {
+        taglib::taglib_set_strings_unicode(true);
+        taglib::TagLib_File* from = taglib::taglib_file_newu(sourceName.c_str());
+        taglib::TagLib_File* to = taglib::taglib_file_newu(outputName.c_str());
+        if (from && to) {
+            taglib::taglib_tag_copy(from, to);
+            taglib::taglib_file_save(to);
+        }
+        if (to) taglib::taglib_file_free(to);
+        if (from) taglib::taglib_file_free(from);
+        taglib::taglib_tag_free_strings();
+    } else {
+        writerClass->WriteTags(outputName, tags_);
+    }
+}
+
+int FileConversion::Finish(std::atomic<int>& failedCount) {
+    int status = STATUS_DONE;
+    if (ctx_.cancel.load(std::memory_order_relaxed)) {
+        status = STATUS_CANCELED;
+    } else if (failed) {
+        status = STATUS_FAILED;
+        failedCount.fetch_add(1, std::memory_order_relaxed);
+    } else {
+        if (Config.tags) {
+            std::lock_guard<std::mutex> lock(ctx_.namingLock);
+            TransferTags();
+        }
+        if (Config.retaindate) CopyFileTimes(sourceName, outputName);
+        if (replacePending) {
+            // One atomic step: at every moment either the old or the new file is at the final name.
+            if (std::rename(outputName.c_str(), finalOutputName.c_str()) == 0) outputName = finalOutputName;
+            replacePending = false;
+        }
+    }
+    if (status != STATUS_DONE && FileExists(outputName)) {
+        std::error_code ec;
+        fs::remove(outputName, ec);
+    }
+    return status;
+}

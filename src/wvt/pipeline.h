@@ -1,0 +1,82 @@
+// The per-file conversion: open a source and a writer with a converter between them, pump the PCM
+// blocks through, release everything, then finish the file (tags, file times, the temporary overwrite
+// name, removal of a failed output) and decide its status.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "audiodsp.h"
+#include "reader.h"
+
+class TDecManager;
+class TEncManager;
+class Tencoder;
+class EncoderClass;
+class FrontEnd;
+
+// File status values, stored in the list rows.
+enum FileStatus : int {
+    STATUS_PROCESSING = 0,
+    STATUS_FAILED = 1,
+    STATUS_SKIPPED = 2,
+    STATUS_CANCELED = 3,
+    STATUS_DONE = 4,
+    STATUS_READY = 5,
+};
+
+// Size of each worker's buffer between the converter and the writer.
+constexpr size_t WORK_BUFFER_SIZE = 2097152;
+
+// What every file conversion of one run shares.
+struct PipelineContext {
+    TDecManager& decoders;
+    TEncManager& encoders;
+    FrontEnd& frontEnd;
+    std::mutex& namingLock;
+    const std::atomic<bool>& cancel;
+    int filesQueued = 1;  // N: every worker's share of the progress is 100 / N per file
+};
+
+// The per-file fields of a worker and the four steps over them.
+class FileConversion {
+public:
+    explicit FileConversion(PipelineContext& context) : ctx_(context) {}
+    ~FileConversion();
+    FileConversion(const FileConversion&) = delete;
+    FileConversion& operator=(const FileConversion&) = delete;
+
+    // Set by the worker and the naming step before Open.
+    std::string sourceName;
+    std::string outputName;
+    std::string finalOutputName;
+    bool replacePending = false;
+
+    // Main thread: source, writer (by the setting `codec`) and converter. Answers whether it opened.
+    bool Open();
+    // Worker thread: the block loop. `k` counts the items this worker has taken, this one included.
+    void Convert(int k, std::atomic<double>& progress, uint8_t* workBuffer);
+    // Worker thread: converter, writer (which completes the output), source, in this order.
+    void Release();
+    // Worker thread: decides and answers the status; counts a failure in `failedCount`.
+    int Finish(std::atomic<int>& failedCount);
+
+    bool failed = false;
+
+private:
+    void WriteBlock(const uint8_t* data, uint32_t length);
+    // The writer class the setting `codec` names, or null when it names none.
+    const EncoderClass* WriterClass() const;
+    void TransferTags();
+
+    PipelineContext& ctx_;
+    std::unique_ptr<TDecoder> source_;
+    std::unique_ptr<Tencoder> writer_;
+    SRC2Handle converter_ = nullptr;
+    bool conversionNeeded_ = true;
+    TagFrame tags_;
+    int lastPercent_ = 0;
+};
