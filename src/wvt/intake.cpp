@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "manager.h"
+#include "decoder/manager.h"
 #include "playlist.h"
 
 namespace fs = std::filesystem;

@@ -172,17 +172,15 @@ std::string DecodePlaylistText(const std::string& bytes) {
     return bytes;
 }
 
-std::vector<std::string> ReadM3U(const std::string& playlist) {
+std::vector<std::string> M3UFiles(const std::string& bytes, const std::string& folder) {
     std::vector<std::string> files;
-    std::string bytes;
-    if (!ReadWhole(playlist, bytes)) return files;
-    const std::string folder = PlaylistFolder(playlist);
-
     for (const std::string& line : SplitLines(DecodePlaylistText(bytes))) {
         if (line.empty() || line.front() == '#') continue;
         const std::string lower = LowerAscii(line);
         if (lower.find("http://") != std::string::npos || lower.find("https://") != std::string::npos)
             continue;
+        // A NUL would cut the name short on its way to the file system, naming another file.
+        if (line.find('\0') != std::string::npos) continue;
 
         std::string entry = ForwardSlashes(line);
         if (entry.size() >= 2 && entry[1] == ':') {
@@ -197,11 +195,14 @@ std::vector<std::string> ReadM3U(const std::string& playlist) {
     return files;
 }
 
-std::vector<std::string> ReadPLS(const std::string& playlist) {
-    std::vector<std::string> files;
+std::vector<std::string> ReadM3U(const std::string& playlist) {
     std::string bytes;
-    if (!ReadWhole(playlist, bytes)) return files;
-    const std::string folder = PlaylistFolder(playlist);
+    if (!ReadWhole(playlist, bytes)) return {};
+    return M3UFiles(bytes, PlaylistFolder(playlist));
+}
+
+std::vector<std::string> PLSFiles(const std::string& bytes, const std::string& folder) {
+    std::vector<std::string> files;
     const auto values = ReadIniSection(DecodePlaylistText(bytes), "playlist");
 
     long long count = 0;
@@ -222,6 +223,7 @@ std::vector<std::string> ReadPLS(const std::string& playlist) {
     }
     for (const auto& [index, value] : entries) {
         if (value.empty() || (value.size() >= 2 && value[1] == ':')) continue;
+        if (value.find('\0') != std::string::npos) continue;
         const std::string entry = ForwardSlashes(value);
         if (entry.front() != '/') continue;
         if (IsExistingFile(entry)) {
@@ -231,4 +233,10 @@ std::vector<std::string> ReadPLS(const std::string& playlist) {
         }
     }
     return files;
+}
+
+std::vector<std::string> ReadPLS(const std::string& playlist) {
+    std::string bytes;
+    if (!ReadWhole(playlist, bytes)) return {};
+    return PLSFiles(bytes, PlaylistFolder(playlist));
 }

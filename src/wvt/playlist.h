@@ -19,3 +19,8 @@ std::vector<std::string> ReadM3U(const std::string& playlist);
 // otherwise the same path below the playlist's folder. Entries with a drive letter and relative entries
 // are ignored. An unreadable playlist gives nothing.
 std::vector<std::string> ReadPLS(const std::string& playlist);
+
+// The same two readers over a playlist's bytes, with relative entries resolved against `folder` (which ends
+// with "/").
+std::vector<std::string> M3UFiles(const std::string& bytes, const std::string& folder);
+std::vector<std::string> PLSFiles(const std::string& bytes, const std::string& folder);

@@ -12,7 +12,7 @@
 #include <stdexcept>
 
 #include "audio_fixtures.h"
-#include "manager.h"
+#include "decoder/manager.h"
 #include "playlist.h"
 
 namespace fs = std::filesystem;
@@ -326,6 +326,16 @@ TEST_F(Intake, PLSEntryCountEdges) {
     WriteText(dir / "drives.pls", "[playlist]\nNumberOfEntries=2\nFile1=C:" + Backslashed(a) +
                                       "\nFile2=D:" + Backslashed(b) + "\n");
     EXPECT_TRUE(ReadPLS((dir / "drives.pls").string()).empty());
+}
+
+// A NUL inside an entry would cut the name short on its way to the file system and name another file.
+TEST_F(Intake, EntriesWithANulAreIgnored) {
+    const std::string a = Audio("a.fake");
+    const std::string withNul = a + std::string(1, '\0') + "junk";
+    const std::string folder = dir.path().string() + "/";
+    EXPECT_TRUE(M3UFiles(withNul + "\n" + std::string("a.fake\0x", 8) + "\n", folder).empty());
+    EXPECT_TRUE(PLSFiles("[playlist]\nNumberOfEntries=1\nFile1=" + withNul + "\n", folder).empty());
+    EXPECT_EQ(M3UFiles(a + "\n", folder), std::vector<std::string>{a});
 }
 
 // Playlists that name themselves, directly, through each other or under another spelling, are read once.

@@ -1,0 +1,10 @@
+[playlist]
+NumberOfEntries=3
+File0=/a.mp3
+file1=\music\b.mp3
+File2=C:\c.mp3
+File3="/q.mp3"
+File01=/x
+Title1=t
+[other]
+File1=/y
