@@ -76,6 +76,33 @@ TEST_F(BaseWriteTags, WritesEveryFieldIntoWavAndAiff) {
     }
 }
 
+// The header an odd-sized 8-bit AIFF gets after close must still be one TagLib extends correctly.
+TEST_F(BaseWriteTags, OddSized8BitAiffKeepsItsSamplesWhenTagged) {
+    TempDir dir;
+    ConfigGuard guard;
+    Config.aifbps = 1;
+    std::string name;
+    {
+        const auto writer =
+            AIFwriterClass.Create((dir / "odd.aiff").string(), MakeWaveFormat(WAVE_FORMAT_PCM, 8000, 1, 8));
+        const std::vector<float> ramp = [] {
+            std::vector<float> values;
+            for (int b = 1; b < 256; b += 2) values.push_back((b - 128) / 128.0f);  // 128 samples...
+            values.push_back(0.5f);                                                 // ...and one more
+            return values;
+        }();
+        WriteFloats(*writer, ramp);
+        name = writer->GetFileName();
+    }
+    EXPECT_TRUE(AIFwriterClass.WriteTags(name, kFull));
+    EXPECT_EQ(ProbeTags(name)["title"], kFull.title);
+    const std::vector<uint8_t> decoded = testsupport::FfmpegDecode(name, "u8");
+    ASSERT_EQ(decoded.size(), 129u);
+    EXPECT_EQ(decoded.front(), 1);
+    EXPECT_EQ(decoded[127], 255);
+    EXPECT_EQ(decoded.back(), 192);
+}
+
 struct NumberCase {
     const char* track;
     const char* year;
