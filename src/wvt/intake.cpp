@@ -121,6 +121,10 @@ int TIntake::Scan(const std::vector<std::string>& folders, bool recurse) {
     } catch (const std::exception& e) {
         if (OnScanError) OnScanError(e.what());
         return -1;
+    } catch (...) {
+        // Nothing may escape: the scan runs as a thread's body.
+        if (OnScanError) OnScanError("Unknown error");
+        return -1;
     }
     return 1;
 }

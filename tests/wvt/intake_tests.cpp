@@ -9,7 +9,9 @@
 #include <climits>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <stdexcept>
+#include <thread>
 
 #include "audio_fixtures.h"
 #include "decoder/manager.h"
@@ -407,6 +409,27 @@ TEST_F(Intake, StopFlagEndsTheScanAndKeepsWhatWasFound) {
     EXPECT_EQ(fake.opened.size(), 5u);
     EXPECT_EQ(intake.Pending().size(), 5u);
     EXPECT_EQ(intake.addfilefromthread(rows), 5u);
+}
+
+// As the front end uses it: the scan runs on its own thread and the stop comes from another one.
+TEST_F(Intake, StopFromAnotherThreadEndsAScanOnItsThread) {
+    for (int i = 0; i < 8; ++i) Audio("root/f" + std::to_string(i) + ".fake");
+    std::promise<void> firstOpened;
+    std::promise<void> stopSent;
+    fake.onOpen = [&, stop = stopSent.get_future().share()](const std::string&) {
+        if (fake.opened.size() != 1) return;
+        firstOpened.set_value();
+        stop.wait();
+    };
+    int result = 0;
+    std::thread scan([&] { result = intake.Scan({(dir / "root").string()}, true); });
+    firstOpened.get_future().wait();
+    intake.RequestStop();
+    stopSent.set_value();
+    scan.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(fake.opened.size(), 1u);
+    EXPECT_EQ(intake.addfilefromthread(rows), 1u);
 }
 
 TEST_F(Intake, FailingFileIsReportedAndTheScanGoesOn) {
