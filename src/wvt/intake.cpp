@@ -93,7 +93,7 @@ void TIntake::ScanFolderOnce(const std::string& folder, bool recurse, FolderIds&
 
     std::error_code error;
     fs::directory_iterator it(base, error);
-    // An unreadable folder lists nothing, as it would on the platform the design started on.
+    // An unreadable folder lists nothing and the scan goes on without it.
     if (error) return;
     for (const fs::directory_iterator end; it != end; it.increment(error)) {
         if (error || StopRequested()) break;
