@@ -13,12 +13,19 @@ SECONDS_PER_FILE=${1:-120}
 FILES_PER_FORMAT=${2:-3}
 RUNS=${3:-3}
 
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWAVETROVE_TESTS=OFF \
-  -DWAVETROVE_GUI=OFF >/dev/null
-targets=(ffdeck wavetrove-probe)
-if ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q '^tagwrapper:'; then targets+=(tagwrapper); fi
-cmake --build "$BUILD" -j2 --target "${targets[@]}" >/dev/null
+build() {
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWAVETROVE_TESTS=OFF \
+    -DWAVETROVE_GUI=OFF >/dev/null || return 1
+  local targets=(ffdeck wavetrove-probe)
+  if ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q '^tagwrapper:'; then targets+=(tagwrapper); fi
+  cmake --build "$BUILD" -j2 --target "${targets[@]}" >/dev/null
+}
 PROBE=$BUILD/bin/wavetrove-probe
+# A tree that does not configure at the moment still leaves an earlier build to measure.
+if ! build; then
+  [ -x "$PROBE" ] && [ -f "$BUILD/bin/libffdeck.so" ] || { echo "decode.sh: build failed" >&2; exit 1; }
+  echo "decode.sh: build failed; measuring the existing build in $BUILD" >&2
+fi
 
 CORPUS=$(mktemp -d)
 trap 'rm -rf "$CORPUS"' EXIT
@@ -34,29 +41,35 @@ for i in $(seq 1 "$FILES_PER_FORMAT"); do
   rm "$src"
 done
 
-now() { date +%s.%N; }
-
-# Best wall time of RUNS passes of "$@" over every file of one format.
+# Best wall and CPU (user + system) seconds of RUNS passes of the command "$@" ("{}" standing for the file)
+# over every file of one format. The CPU
+# figure is the steadier one on a machine shared with other work.
 best_time() {
   local pattern=$1
   shift
-  local best=""
+  local best_wall="" best_cpu="" stats
+  stats=$(mktemp)
   for _ in $(seq 1 "$RUNS"); do
-    local t0 t1
-    t0=$(now)
-    for f in "$CORPUS"/$pattern; do "$@" "$f" >/dev/null 2>&1; done
-    t1=$(now)
-    best=$(awk -v a="$t0" -v b="$t1" -v best="$best" 'BEGIN { d = b - a; if (best == "" || d < best) best = d; printf "%.3f", best }')
+    local wall=0 cpu=0
+    for f in "$CORPUS"/$pattern; do
+      local cmd=("${@//\{\}/$f}")
+      /usr/bin/time -f "%e %U %S" -o "$stats" "${cmd[@]}" >/dev/null 2>&1
+      read -r e u s <"$stats"
+      wall=$(awk -v a="$wall" -v e="$e" 'BEGIN { printf "%.3f", a + e }')
+      cpu=$(awk -v a="$cpu" -v u="$u" -v s="$s" 'BEGIN { printf "%.3f", a + u + s }')
+    done
+    best_wall=$(awk -v x="$wall" -v b="$best_wall" 'BEGIN { if (b == "" || x < b) b = x; printf "%.3f", b }')
+    best_cpu=$(awk -v x="$cpu" -v b="$best_cpu" 'BEGIN { if (b == "" || x < b) b = x; printf "%.3f", b }')
   done
-  echo "$best"
+  rm -f "$stats"
+  echo "$best_wall $best_cpu"
 }
 
-probe_one() { "$PROBE" --pcm-md5 "$1"; }
-ffmpeg_one() { ffmpeg -nostdin -v error -i "$1" -f f32le -y /dev/null; }
+ratio() { awk -v p="$1" -v f="$2" 'BEGIN { printf "%.3f", p / f }'; }
+add() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a + b }'; }
 
-total_probe=0
-total_ffmpeg=0
-printf "%-6s %12s %12s %8s\n" format probe_s ffmpeg_s ratio
+sum_pw=0 sum_pc=0 sum_fw=0 sum_fc=0
+printf "%-6s %10s %10s %8s   %10s %10s %8s\n" format probe_wall ffmpeg_wall ratio probe_cpu ffmpeg_cpu ratio
 for fmt in "flac:f*.flac" "opus:o*.opus" "aac:a*.m4a"; do
   name=${fmt%%:*}
   pattern=${fmt#*:}
@@ -64,11 +77,11 @@ for fmt in "flac:f*.flac" "opus:o*.opus" "aac:a*.m4a"; do
   for f in "$CORPUS"/$pattern; do
     "$PROBE" --pcm-md5 "$f" | grep -q '^valid: true' || { echo "wavetrove-probe cannot decode $f" >&2; exit 1; }
   done
-  tp=$(best_time "$pattern" probe_one)
-  tf=$(best_time "$pattern" ffmpeg_one)
-  printf "%-6s %12s %12s %8s\n" "$name" "$tp" "$tf" "$(awk -v p="$tp" -v f="$tf" 'BEGIN { printf "%.3f", p / f }')"
-  total_probe=$(awk -v a="$total_probe" -v b="$tp" 'BEGIN { printf "%.3f", a + b }')
-  total_ffmpeg=$(awk -v a="$total_ffmpeg" -v b="$tf" 'BEGIN { printf "%.3f", a + b }')
+  read -r pw pc <<<"$(best_time "$pattern" "$PROBE" --pcm-md5 {})"
+  read -r fw fc <<<"$(best_time "$pattern" ffmpeg -nostdin -v error -i {} -f f32le -y /dev/null)"
+  printf "%-6s %10s %10s %8s   %10s %10s %8s\n" "$name" "$pw" "$fw" "$(ratio "$pw" "$fw")" "$pc" "$fc" "$(ratio "$pc" "$fc")"
+  sum_pw=$(add "$sum_pw" "$pw") sum_pc=$(add "$sum_pc" "$pc")
+  sum_fw=$(add "$sum_fw" "$fw") sum_fc=$(add "$sum_fc" "$fc")
 done
-printf "%-6s %12s %12s %8s\n" all "$total_probe" "$total_ffmpeg" \
-  "$(awk -v p="$total_probe" -v f="$total_ffmpeg" 'BEGIN { printf "%.3f", p / f }')"
+printf "%-6s %10s %10s %8s   %10s %10s %8s\n" all "$sum_pw" "$sum_fw" "$(ratio "$sum_pw" "$sum_fw")" \
+  "$sum_pc" "$sum_fc" "$(ratio "$sum_pc" "$sum_fc")"

@@ -1,5 +1,7 @@
 // Length and positioning of a stream: the value count (with the optional prescan of every packet), the
 // host's length, can-set-position and set-position entries, and seek requests applied by the next read.
+#include <algorithm>
+
 #include "ffdeck.h"
 
 namespace ffdeck {
@@ -65,7 +67,8 @@ int64_t ValueCount(DecoderState* state, bool prescan) {
 
 void RequestSeek(DecoderState& state, int64_t valueIndex) {
     std::lock_guard<std::mutex> guard(state.lock);
-    state.seekTarget = valueIndex;
+    // Targets are compared as float bytes (x 4); a caller skipping can-set-position must not overflow that.
+    state.seekTarget = std::clamp<int64_t>(valueIndex, 0, INT64_MAX / 4);
     state.seekPending = true;
 }
 
