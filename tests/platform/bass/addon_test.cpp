@@ -231,6 +231,26 @@ TEST_F(Addon, HostFilesBelongToTheStreamAndCloseWithIt) {
     EXPECT_EQ(junk.closes, 1);
 }
 
+// A user file without length and seek procedures is a block file: the built-ins (which must seek) skip
+// it and the add-on reads it front to back.
+TEST_F(Addon, BlockUserFilesGoToTheAddon) {
+    static constexpr BASS_FILEPROCS kBlockProcs = {UserFile::Close, nullptr, UserFile::Read, nullptr};
+    UserFile fake{basstest::FakeFile(kRate, kChans, samples_)};
+    HSTREAM s = BASS_StreamCreateFileUser(STREAMFILE_NOBUFFER, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT,
+                                          &kBlockProcs, &fake);
+    ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
+    EXPECT_EQ(basstest::AsFloats(basstest::ReadAll(s)), samples_);
+    EXPECT_TRUE(BASS_StreamFree(s));
+    EXPECT_EQ(fake.closes, 1);
+
+    const PcmSpec spec{44100, 1, SampleKind::S16};
+    UserFile wav{WavFile(spec, SinePcm(spec, 100))};
+    EXPECT_EQ(BASS_StreamCreateFileUser(STREAMFILE_NOBUFFER, BASS_STREAM_DECODE, &kBlockProcs, &wav), 0u);
+    EXPECT_EQ(wav.closes, 1);
+    EXPECT_EQ(BASS_StreamCreateFileUser(STREAMFILE_BUFFER, BASS_STREAM_DECODE, &UserFile::kProcs, &wav), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
+}
+
 TEST_F(Addon, FreeingThePluginFreesItsStreams) {
     UserFile mine{basstest::FakeFile(kRate, kChans, samples_)};
     HSTREAM s = createUser_(BASS_STREAM_DECODE, &UserFile::kProcs, &mine);

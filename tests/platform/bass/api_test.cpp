@@ -97,6 +97,41 @@ TEST(HostTable, EntriesSitAtTheirNumbers) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_CODEC);
 }
 
+// Host files as add-ons see them: a section of a named file and a memory block, read, positioned and
+// sized through entries 10 to 20.
+TEST(HostTable, FileEntriesReadSeekAndDescribe) {
+    TempDir dir;
+    std::vector<uint8_t> bytes(1000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+    WriteBytes(dir / "f.bin", bytes);
+
+    BASSFILE named = _.OpenFile(FALSE, (dir / "f.bin").c_str(), 100, 500, 0, TRUE);
+    BASSFILE memory = _.OpenFile(TRUE, bytes.data() + 100, 0, 500, 0, TRUE);
+    ASSERT_NE(named, nullptr);
+    ASSERT_NE(memory, nullptr);
+    BOOL unicode = FALSE;
+    EXPECT_STREQ(static_cast<const char*>(_.GetFileName(named, &unicode)), (dir / "f.bin").c_str());
+    EXPECT_TRUE(unicode);
+    EXPECT_EQ(_.GetFileName(memory, &unicode), nullptr);
+    for (BASSFILE f : {named, memory}) {
+        EXPECT_EQ(_.GetFlags(f), 0u);
+        EXPECT_EQ(_.GetPos(f, BASS_FILEPOS_SIZE), 500u);
+        uint8_t buf[600];
+        EXPECT_EQ(_.Read(f, buf, 10), 10u);
+        EXPECT_EQ(buf[0], bytes[100]);
+        EXPECT_EQ(_.GetPos(f, BASS_FILEPOS_CURRENT), 10u);
+        EXPECT_TRUE(_.Seek(f, 490));
+        EXPECT_EQ(_.Read(f, buf, sizeof buf), 10u);  // the section ends at 500
+        EXPECT_EQ(buf[9], bytes[599]);
+        EXPECT_EQ(_.Read(f, buf, sizeof buf), 0u);
+        EXPECT_FALSE(_.Seek(f, 501));
+        _.Close(f);
+        _.Close(f);  // a second close of the same file is ignored
+    }
+    EXPECT_EQ(_.OpenFile(FALSE, (dir / "missing").c_str(), 0, 0, 0, TRUE), nullptr);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+}
+
 struct Conversion {
     float in;
     int16_t out16;
