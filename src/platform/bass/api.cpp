@@ -190,7 +190,8 @@ QWORD BASS_ChannelSeconds2Bytes(DWORD handle, double pos) {
     return WithChannel(handle, kNoQword, [&](Channel& c) {
         if (!(pos >= 0.0) || pos > 1e9) return Fail(BASS_ERROR_ILLPARAM, kNoQword);
         SetError(BASS_OK);
-        return static_cast<QWORD>(std::floor(pos * c.Freq())) * c.FrameBytes();
+        // Whole frames; the tiny bias keeps e.g. 1.001 s x 8000 Hz (8007.999999999999) from losing a frame.
+        return static_cast<QWORD>(std::floor(pos * c.Freq() + 1e-7)) * c.FrameBytes();
     });
 }
 

@@ -204,6 +204,7 @@ TEST(Channels, BytesAndSecondsConvertByFrames) {
     EXPECT_DOUBLE_EQ(BASS_ChannelBytes2Seconds(s.get(), 8000 * 3 * 2), 0.5);
     EXPECT_EQ(BASS_ChannelSeconds2Bytes(s.get(), 0.25), 2000u * 3 * 4);
     EXPECT_EQ(BASS_ChannelSeconds2Bytes(s.get(), 1.0 / 8000 * 1.5), 12u);  // whole frames only
+    EXPECT_EQ(BASS_ChannelSeconds2Bytes(s.get(), 1.001), 8008u * 12);      // 1.001 x 8000 = 8007.999999999999
     uint8_t odd[13];
     EXPECT_EQ(BASS_ChannelGetData(s.get(), odd, sizeof odd), 12u);  // whole frames only
 }
