@@ -1,0 +1,386 @@
+// Main window: creation, first display, the format and folder controls, Help, and shutdown.
+#include "mainform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <filesystem>
+
+#include "config.h"
+#include "decoder/manager.h"
+#include "encoder/manager.h"
+#include "encoderform.h"
+#include "fileslist.h"
+#include "formatbox.h"
+#include "intake.h"
+#include "listheader.h"
+#include "messages.h"
+#include "overwritedialog.h"
+#include "progressform.h"
+#include "settings.h"
+#include "transcoder.h"
+#include "waitform.h"
+#include "wavencoderform.h"
+#include "wmf9.h"
+
+static void InitIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace {
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QIcon Icon(const char* name) {
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+}
+}  // namespace
+
+Tmainform::Tmainform(const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), arguments_(arguments) {
+    InitIconResources();
+    setObjectName(QStringLiteral("mainform"));
+    setWindowIcon(Icon("wavetrove"));
+    FormCreate();
+}
+
+Tmainform::~Tmainform() {
+    WaitForWork();
+    SetOptionsDialogs(nullptr);
+    transcoder_.reset();
+    if (decoders_) decoders_->Done();
+}
+
+bool Tmainform::IsAutomateArgument(const QString& argument) {
+    return argument.toUpper() == QStringLiteral("/AUTOMATE");
+}
+
+bool Tmainform::Busy() const {
+    return scanning_ || (transcoder_ && transcoder_->Busy());
+}
+
+// Workers and the intake thread hand work to this thread and wait for it: keep serving them until they
+// are done, so that tearing the window down never leaves one blocked.
+void Tmainform::WaitForWork() {
+    if (intake_) intake_->RequestStop();
+    if (transcoder_) transcoder_->Cancel();
+    while (Busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void Tmainform::FormCreate() {
+    automation_ = false;
+    BuildControls();
+
+    decoders_ = std::make_unique<TDecManager>();
+    decoders_->Init();
+    encoders_ = std::make_unique<TEncManager>();
+    formatbox_->clear();
+    for (size_t i = 0; i < encoders_->Count(); ++i)
+        formatbox_->addItem(Q(encoders_->Item(i).GetDescription()));
+
+    intake_ = std::make_unique<TIntake>(*decoders_);
+    openFilter_ = QtFilter(Q(decoders_->GetOpenFilter()));
+    scanning_ = false;
+    transcoder_ = std::make_unique<Transcoder>(*decoders_, *encoders_, *this);
+    setAcceptDrops(true);
+
+    setWindowTitle(QStringLiteral("Wavetrove ") + QStringLiteral(WAVETROVE_VERSION));
+
+    config loaded;
+    LoadSettings(loaded);
+    Config = loaded;
+
+    resize(Config.width != -1 ? Config.width : 640, Config.height != -1 ? Config.height : 440);
+    for (int i = 0; i < 4; ++i) list_->Header()->resizeSection(i, Config.col[static_cast<size_t>(i)]);
+    path_->setText(Q(Config.output));
+
+    const int last = formatbox_->count() - 1;
+    if (Config.codec > last) Config.codec = last;
+    if (Config.codec < 0) Config.codec = 0;
+    formatbox_->setCurrentIndex(Config.codec);
+    button3_->setEnabled(encoders_->Item(static_cast<size_t>(Config.codec)).HasOptions());
+    connect(formatbox_, &QComboBox::currentIndexChanged, this, &Tmainform::formatboxChange);
+
+    // Setting the boxes from code runs their handlers, as a click does.
+    keepfolders_->setChecked(Config.keepfolder);
+    samefolder_->setChecked(Config.samefolder);
+    if (samefolder_->isChecked()) {
+        for (QWidget* w : {static_cast<QWidget*>(selectpath_), static_cast<QWidget*>(openfolder_),
+                           static_cast<QWidget*>(path_), static_cast<QWidget*>(keepfolders_)})
+            w->setEnabled(false);
+        keepfolders_->setChecked(false);
+        Config.keepfolder = false;
+    }
+
+    const bool automated = !arguments_.isEmpty() && IsAutomateArgument(arguments_.first());
+    if (!WMF9Available() && !automated)
+        QTimer::singleShot(0, this, [this] {
+            ShowMessage(this, QMessageBox::Information, QStringLiteral("Wavetrove"),
+                        QStringLiteral("Windows Media Format Runtime not installed!"));
+        });
+    formatbox_->setMaxVisibleItems(formatbox_->count());
+
+    waitForm_ = new TWaitForm(this);
+    waitForm_->OnCancel = [this] {
+        intake_->RequestStop();
+        transcoder_->Cancel();
+    };
+    progressForm_ = new TProgressForm(this);
+    progressForm_->SetReadings(
+        {[this] { return transcoder_->Progress(); }, [this] { return transcoder_->Skipped(); },
+         [this] { return transcoder_->Failed(); }, [this] { return transcoder_->FilesQueued(); }});
+    progressForm_->OnCancel = [this] {
+        transcoder_->Cancel();
+        intake_->RequestStop();
+    };
+    overwriteDialog_ = new TOverwriteDialog(this);
+    wavForm_ = new TWAVEncoderForm(this);
+    optionsDialogs_.Register("WAVwriter", wavForm_);
+    optionsDialogs_.Register("AIFwriter", wavForm_);
+    SetOptionsDialogs(&optionsDialogs_);
+
+    setMinimumSize(575, 275);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+    }
+}
+
+void Tmainform::BuildControls() {
+    struct Tool {
+        const char* name;
+        const char* icon;
+        const char* text;
+        const char* hint;
+    };
+    static const Tool tools[] = {
+        {"addFile", "add", "Add file", "Add files to the conversion list"},
+        {"addFolder", "addfolder", "Add folder", "Add files from folder to the list"},
+        {"remove", "remove", "Remove", "Remove selected files from the list"},
+        {"clear", "clear", "Clear", "Clear conversion list"},
+        {"convert", "convert", "Convert", "Convert marked files"},
+        {"properties", "properties", "Properties", ""},
+        {"settings", "settings", "Settings", "Open Settings window"},
+        {"help", "help", "Help", "Open Help file"},
+    };
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("toolbar"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(32, 32));
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(bar);
+    for (const Tool& t : tools) {
+        auto* action = new QAction(Icon(t.icon), QString::fromLatin1(t.text), this);
+        action->setObjectName(QStringLiteral("tool_") + QLatin1String(t.name));
+        action->setToolTip(QString::fromLatin1(t.hint));
+        if (QLatin1String(t.name) == QLatin1String("help")) {
+            helpButton_ = new QToolButton(bar);
+            helpButton_->setDefaultAction(action);
+            helpButton_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+            helpButton_->setIconSize(QSize(32, 32));
+            helpButton_->setPopupMode(QToolButton::MenuButtonPopup);
+            auto* menu = new QMenu(helpButton_);
+            QAction* updates = menu->addAction(QStringLiteral("Check for Updates..."));
+            updates->setObjectName(QStringLiteral("checkUpdates"));
+            updates->setVisible(false);  // the update check is not part of this build yet
+            helpButton_->setMenu(menu);
+            bar->addWidget(helpButton_);
+        } else {
+            bar->addAction(action);
+        }
+    }
+    // The properties and settings windows are not part of this build yet.
+    Action(QStringLiteral("tool_properties"))->setEnabled(false);
+    Action(QStringLiteral("tool_settings"))->setEnabled(false);
+    connect(Action(QStringLiteral("tool_addFile")), &QAction::triggered, this, &Tmainform::AddFiles);
+    connect(Action(QStringLiteral("tool_addFolder")), &QAction::triggered, this, &Tmainform::AddFolder1Click);
+    connect(Action(QStringLiteral("tool_remove")), &QAction::triggered, this, &Tmainform::delete_);
+    connect(Action(QStringLiteral("tool_clear")), &QAction::triggered, this, &Tmainform::Clear);
+    connect(Action(QStringLiteral("tool_convert")), &QAction::triggered, this, &Tmainform::Convert);
+    connect(Action(QStringLiteral("tool_help")), &QAction::triggered, this, &Tmainform::Contents1Click);
+
+    auto* central = new QWidget(this);
+    model_ = new TFilesModel(this);
+    list_ = new TFilesView(model_, central);
+    list_->setObjectName(QStringLiteral("list"));
+    model_->OnChecked = [this] { validatecheckbox(); };
+    model_->OnFilesDropped = [this](const QStringList& paths) { WMDropFiles(paths); };
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { validatecheckbox(); });
+    connect(list_->Header(), &TListHeader::CheckBoxClicked, this, &Tmainform::HeaderCheckBoxClick);
+    connect(list_->Header(), &QHeaderView::sectionClicked, this, &Tmainform::VSTHeaderClick);
+
+    formatbox_ = new TFormatBox(central);
+    button3_ = new QPushButton(QStringLiteral("Encoder options..."), central);
+    button3_->setToolTip(QStringLiteral("Open Settings window for selected encoder"));
+    path_ = new QLineEdit(central);
+    selectpath_ = new QPushButton(QStringLiteral("Browse..."), central);
+    selectpath_->setToolTip(QStringLiteral("Select Output folder for audio files"));
+    openfolder_ = new QPushButton(QStringLiteral("Open Folder"), central);
+    openfolder_->setToolTip(QStringLiteral("Open Output folder"));
+    keepfolders_ = new QCheckBox(QStringLiteral("Keep the original directory structure"), central);
+    samefolder_ = new QCheckBox(QStringLiteral("Convert files to the same folder as original file"), central);
+    connect(button3_, &QPushButton::clicked, this, &Tmainform::Button3Click);
+    connect(selectpath_, &QPushButton::clicked, this, &Tmainform::selectpathClick);
+    connect(openfolder_, &QPushButton::clicked, this, &Tmainform::openfolderClick);
+    connect(samefolder_, &QCheckBox::toggled, this, &Tmainform::samefolderClick);
+    connect(keepfolders_, &QCheckBox::toggled, this, &Tmainform::keepfoldersClick);
+
+    auto* grid = new QGridLayout(central);
+    grid->addWidget(list_, 0, 0, 1, 4);
+    grid->addWidget(new QLabel(QStringLiteral("Output Format:"), central), 1, 0);
+    grid->addWidget(formatbox_, 1, 1);
+    grid->addWidget(button3_, 1, 2, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Output Folder:"), central), 2, 0);
+    grid->addWidget(path_, 2, 1);
+    grid->addWidget(selectpath_, 2, 2);
+    grid->addWidget(openfolder_, 2, 3);
+    grid->addWidget(keepfolders_, 3, 1);
+    grid->addWidget(samefolder_, 4, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(0, 1);
+    setCentralWidget(central);
+    BuildListMenu();
+}
+
+void Tmainform::BuildListMenu() {
+    auto* menu = new QMenu(this);
+    auto add = [&](const char* name, const char* text, const QKeySequence& key, void (Tmainform::*slot)()) {
+        QAction* action = menu->addAction(QString::fromLatin1(text));
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(key);
+        // Window-wide, so the keys work without opening the menu.
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        if (slot) connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    add("menu_add", "Add File...", QKeySequence(Qt::CTRL | Qt::Key_A), &Tmainform::AddFiles);
+    add("menu_remove", "Remove File...", QKeySequence(Qt::Key_Delete), &Tmainform::delete_);
+    add("menu_clear", "Clear All", QKeySequence(), &Tmainform::Clear);
+    add("menu_properties", "File Properties", QKeySequence(Qt::CTRL | Qt::Key_P), nullptr)->setEnabled(false);
+    menu->addSeparator();
+    add("menu_convert", "Convert", QKeySequence(Qt::Key_F5), &Tmainform::Convert);
+    add("menu_help", "Help", QKeySequence(Qt::Key_F1), &Tmainform::Contents1Click);
+    connect(list_, &QWidget::customContextMenuRequested, this,
+            [this, menu](const QPoint& at) { menu->popup(list_->viewport()->mapToGlobal(at)); });
+}
+
+QAction* Tmainform::Action(const QString& objectName) const {
+    return findChild<QAction*>(objectName);
+}
+
+void Tmainform::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shown_) QTimer::singleShot(0, this, &Tmainform::FormShow);
+}
+
+void Tmainform::FormShow() {
+    if (shown_) return;
+    shown_ = true;
+    for (const QString& argument : arguments_) {
+        const std::string path = argument.toStdString();
+        if (decoders_->IsSupported(path)) addfile(path);
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error)) folderQueue_.push_back(path);
+    }
+    if (!arguments_.isEmpty() && IsAutomateArgument(arguments_.first())) {
+        automation_ = true;
+        setWindowOpacity(0.0);
+    }
+    processfolder();
+}
+
+void Tmainform::formatboxChange(int index) {
+    if (index < 0) return;
+    Config.codec = index;
+    button3_->setEnabled(encoders_->Item(static_cast<size_t>(index)).HasOptions());
+}
+
+void Tmainform::Button3Click() {
+    const int index = formatbox_->currentIndex();
+    if (index < 0) return;
+    const EncoderClass& writer = encoders_->Item(static_cast<size_t>(index));
+    if (writer.HasOptions()) writer.ShowOptions();
+}
+
+void Tmainform::selectpathClick() {
+    const QString folder = AskFolder(this, QStringLiteral("Select Directory"), Q(Config.output));
+    if (folder.isEmpty()) return;
+    Config.output = folder.toStdString();
+    path_->setText(folder);
+}
+
+void Tmainform::openfolderClick() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path_->text()));
+}
+
+void Tmainform::samefolderClick(bool checked) {
+    for (QWidget* w : {static_cast<QWidget*>(selectpath_), static_cast<QWidget*>(openfolder_),
+                       static_cast<QWidget*>(path_), static_cast<QWidget*>(keepfolders_)})
+        w->setEnabled(!checked);
+    Config.samefolder = checked;
+    if (checked) {
+        Config.openfolder = false;
+        keepfolders_->setChecked(false);
+        keepfolders_->setEnabled(false);
+        Config.keepfolder = false;
+    }
+}
+
+void Tmainform::keepfoldersClick(bool checked) {
+    Config.keepfolder = checked;
+    if (checked) samefolder_->setChecked(false);
+}
+
+void Tmainform::Contents1Click() {
+    const QString file = Q(ProgramFolder()) + QStringLiteral("wavetrove.html");
+    if (!QFileInfo::exists(file) || !QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
+        ShowMessage(this, QMessageBox::Critical, QStringLiteral("Wavetrove"),
+                    QStringLiteral("Unable to open help file %1").arg(file));
+}
+
+bool Tmainform::FormCloseQuery() {
+    if (!Busy()) return true;
+    ShowMessage(this, QMessageBox::Warning, QStringLiteral("Operation in progress"),
+                QStringLiteral("Operation in progress. Please wait..."));
+    return false;
+}
+
+void Tmainform::FormClose() {
+    if (closed_) return;
+    closed_ = true;
+    folderQueue_.clear();
+    Config.width = width();
+    Config.height = height();
+    for (int i = 0; i < 4; ++i) Config.col[static_cast<size_t>(i)] = list_->Header()->sectionSize(i);
+    SaveSettings(Config);
+    intake_->ClearPending();
+}
+
+void Tmainform::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
