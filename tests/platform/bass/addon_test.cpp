@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "audio_fixtures.h"
 #include "bass_addon.h"
@@ -249,6 +250,28 @@ TEST_F(Addon, BlockUserFilesGoToTheAddon) {
     EXPECT_EQ(wav.closes, 1);
     EXPECT_EQ(BASS_StreamCreateFileUser(STREAMFILE_BUFFER, BASS_STREAM_DECODE, &UserFile::kProcs, &wav), 0u);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
+}
+
+// Host files opened on one thread go only to streams made on that thread: two threads making and
+// freeing add-on streams side by side each get their own data, and every file is closed exactly once.
+TEST_F(Addon, StreamsOnTwoThreadsKeepTheirOwnFiles) {
+    std::vector<float> other(samples_.rbegin(), samples_.rend());
+    auto work = [&](const std::vector<float>& data, int* failures) {
+        for (int round = 0; round < 20; ++round) {
+            UserFile f{basstest::FakeFile(kRate, kChans, data)};
+            HSTREAM s = createUser_(BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT, &UserFile::kProcs, &f);
+            if (s == 0 || basstest::AsFloats(basstest::ReadAll(s)) != data || !BASS_StreamFree(s) ||
+                f.closes != 1)
+                ++*failures;
+        }
+    };
+    int failures[2] = {0, 0};
+    std::thread a(work, std::cref(samples_), &failures[0]);
+    std::thread b(work, std::cref(other), &failures[1]);
+    a.join();
+    b.join();
+    EXPECT_EQ(failures[0], 0);
+    EXPECT_EQ(failures[1], 0);
 }
 
 TEST_F(Addon, FreeingThePluginFreesItsStreams) {
