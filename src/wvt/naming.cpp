@@ -16,7 +16,9 @@ bool FileExists(const std::string& path) {
     return fs::exists(fs::path(path), ec);  // follows links
 }
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Position of the first occurrence of `needle` in `haystack`, comparing ASCII letters without case.
 size_t FindNoCase(const std::string& haystack, const std::string& needle) {
@@ -138,11 +140,14 @@ NamingOutcome NamingStep(const std::string& sourceName, config& settings, const 
         if (!frontEnd.AskSaveName(writer.GetFilter(), writer.GetExtension(), out.outputFolder, chosen)) {
             out.proceed = false;
         } else {
-            out.outputName = chosen;
+            // Writers store under their own extension whatever the name says ("x.WAV" becomes "x.wav"):
+            // name the file the writer will really create, so the existence check, the tags and the removal
+            // of a failed output all concern that file and not another one the user happens to have.
+            out.outputName = ChangeFileExt(chosen, "." + writer.GetExtension());
             // The user agreed to replace an existing file (possibly the source itself). Writing straight
             // over it would lose it when the conversion fails, or destroy the source mid-read: replace it
             // through a temporary name instead, as "Yes" does.
-            if (FileExists(chosen)) OverwriteThroughTemporaryName(out, writer);
+            if (FileExists(out.outputName)) OverwriteThroughTemporaryName(out, writer);
         }
     }
     return out;

@@ -36,10 +36,14 @@ void ApplyThreadPriority(int priority) {
 
 std::string LogLineForStatus(int status, const std::string& path) {
     switch (status) {
-        case STATUS_FAILED: return "Conversion failed for: " + path;
-        case STATUS_SKIPPED: return "Conversion skipped for: " + path;
-        case STATUS_CANCELED: return "Conversion canceled for: " + path;
-        default: return {};
+        case STATUS_FAILED:
+            return "Conversion failed for: " + path;
+        case STATUS_SKIPPED:
+            return "Conversion skipped for: " + path;
+        case STATUS_CANCELED:
+            return "Conversion canceled for: " + path;
+        default:
+            return {};
     }
 }
 
@@ -60,7 +64,8 @@ void Transcoder::Join() {
 Transcoder::Refusal Transcoder::Convert(const std::vector<ConvertRow>& rows, bool keepFolders) {
     if (busy_.load()) return Refusal::Busy;
     std::error_code ec;
-    if (!Config.samefolder && !std::filesystem::is_directory(Config.output, ec)) return Refusal::NoOutputFolder;
+    if (!Config.samefolder && !std::filesystem::is_directory(Config.output, ec))
+        return Refusal::NoOutputFolder;
     if (rows.empty()) return Refusal::ListEmpty;
 
     Join();  // threads of the previous run have all ended by now
@@ -149,7 +154,7 @@ void Transcoder::Execute(int index) {
                     file.finalOutputName = named.finalOutputName;
                     file.replacePending = named.replacePending;
                     if (proceed) opened = file.Open();
-                } catch (const std::exception&) {
+                } catch (...) {
                     // The file fails; the naming lock is released by the guard outside.
                     opened = false;
                 }
@@ -158,15 +163,18 @@ void Transcoder::Execute(int index) {
 
         if (proceed) {
             file.failed = !opened;
+            int status = STATUS_FAILED;
             try {
                 if (!file.failed) file.Convert(k, slot.progress, workBuffer.data());
-            } catch (const std::exception& e) {
+                file.Release();
+                status = file.Finish(slot.failed);
+            } catch (...) {
+                // An error escaping a step must not end the worker (an escaping exception would end the
+                // whole program): report it, fail the file so its output goes, and go on with the next.
+                ReportException(std::current_exception());
                 file.failed = true;
-                std::string text = e.what();
-                frontEnd_.RunOnMain([&] { frontEnd_.ShowException(text); });
+                status = FinishAfterError(file, slot.failed);
             }
-            file.Release();
-            int status = file.Finish(slot.failed);
             nodeUpdate(item, status);
         } else {
             slot.skipped.fetch_add(1, std::memory_order_relaxed);
@@ -180,6 +188,30 @@ void Transcoder::Execute(int index) {
     workBuffer.clear();
     workBuffer.shrink_to_fit();
     frontEnd_.RunOnMain([this] { OnThread(); });
+}
+
+void Transcoder::ReportException(std::exception_ptr error) {
+    std::string text = "Unknown error";
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        text = e.what();
+    } catch (...) {
+    }
+    frontEnd_.RunOnMain([&] { frontEnd_.ShowException(text); });
+}
+
+int Transcoder::FinishAfterError(FileConversion& file, std::atomic<int>& failedCount) {
+    try {
+        file.Release();
+        return file.Finish(failedCount);
+    } catch (...) {
+        // Finish itself failed: still count the file and remove what it wrote.
+        if (!cancel_.load()) failedCount.fetch_add(1, std::memory_order_relaxed);
+        std::error_code ec;
+        std::filesystem::remove(file.outputName, ec);
+        return cancel_.load() ? STATUS_CANCELED : STATUS_FAILED;
+    }
 }
 
 void Transcoder::OnThread() {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,15 +36,17 @@ struct ConvertRow {
 
 // The texts of Convert's refusals; the front end shows them.
 inline constexpr const char* TEXT_ALREADY_STARTED = "Conversion already started";
-inline constexpr const char* TEXT_NO_OUTPUT_FOLDER = "Output folder does not exists! Please select another folder.";
-inline constexpr const char* TEXT_LIST_EMPTY = "Conversion list is empty. Please add files before start conversion.";
+inline constexpr const char* TEXT_NO_OUTPUT_FOLDER =
+    "Output folder does not exists! Please select another folder.";
+inline constexpr const char* TEXT_LIST_EMPTY =
+    "Conversion list is empty. Please add files before start conversion.";
 inline constexpr const char* TEXT_NOTHING_CHECKED = "Please select at least one file from conversion list.";
 
 // The log line for a file's final status, empty for statuses that add none.
 std::string LogLineForStatus(int status, const std::string& path);
 
 class Transcoder {
-public:
+  public:
     Transcoder(TDecManager& decoders, TEncManager& encoders, FrontEnd& frontEnd);
     ~Transcoder();  // cancels a running conversion and waits for its workers
     Transcoder(const Transcoder&) = delete;
@@ -63,11 +66,12 @@ public:
     int FilesQueued() const { return filesQueued_; }
     int Workers() const { return static_cast<int>(slots_.size()); }
     double Progress() const;  // 0..100, the sum of the workers' shares
+    double WorkerProgress(int index) const { return slots_.at(static_cast<size_t>(index))->progress.load(); }
     int Skipped() const;
     int Failed() const;
     size_t QueueLeft();
 
-private:
+  private:
     struct WorkerSlot {
         std::atomic<double> progress{0.0};
         std::atomic<int> skipped{0};
@@ -76,6 +80,10 @@ private:
 
     void Execute(int index);
     void OnThread();
+    // Shows an error that escaped a file's steps on the main thread.
+    void ReportException(std::exception_ptr error);
+    // Release and finish of a file whose steps raised; answers its status.
+    int FinishAfterError(FileConversion& file, std::atomic<int>& failedCount);
     bool TakeItem(Tqueueitem& item);
 
     TDecManager& decoders_;

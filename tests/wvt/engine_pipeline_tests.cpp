@@ -1,0 +1,192 @@
+// The per-file pipeline on its own: open, convert, release and finish for one file, with the failures that
+// must leave no output, the unchanged copy of a matching source, tags, file times and the progress share.
+#include "engine_support.h"
+
+namespace enginetest {
+namespace {
+
+class PipelineTest : public EngineTest {
+  protected:
+    // Runs the four steps for `source` into `output` as a worker with item count k would.
+    int RunFile(const std::string& source, const std::string& output, int k = 1) {
+        PipelineContext ctx{decoders, encoders, frontEnd, namingLock, cancel, filesQueued};
+        FileConversion file(ctx);
+        file.sourceName = source;
+        file.outputName = output;
+        file.failed = !file.Open();
+        if (!file.failed) file.Convert(k, progress, buffer.data());
+        file.Release();
+        return file.Finish(failedCount);
+    }
+
+    std::mutex namingLock;
+    std::atomic<bool> cancel{false};
+    std::atomic<double> progress{0.0};
+    std::atomic<int> failedCount{0};
+    int filesQueued = 1;
+    std::vector<uint8_t> buffer = std::vector<uint8_t>(WORK_BUFFER_SIZE);
+};
+
+enum class Source { Scripted, UnknownExtension, EmptyWav };
+
+struct FailureCase {
+    const char* name;
+    Source kind;
+    std::function<void(Script&, std::atomic<bool>&)> setup;
+    const char* writer;
+    int status;
+    bool missingFolder = false;  // the output goes into a folder that does not exist
+};
+
+class PipelineFailureTest : public PipelineTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(PipelineFailureTest, LeavesNoOutput) {
+    const FailureCase& c = GetParam();
+    Config.codec = Codec(c.writer);
+    std::string source;
+    switch (c.kind) {
+        case Source::UnknownExtension:
+            source = Wav16(Src("x.nosuchformat"));
+            break;
+        case Source::EmptyWav:
+            source = Wav16(Src("x.wav"), 2, 0);
+            break;
+        case Source::Scripted: {
+            Script s;
+            if (c.setup) c.setup(s, cancel);
+            source = Scripted("x.fake", s);
+            break;
+        }
+    }
+    const std::string output = (dir / "out" / (c.missingFolder ? "missing/x." : "x.")).string() + c.writer;
+    const int status = RunFile(source, output);
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(failedCount.load(), c.status == STATUS_FAILED ? 1 : 0);
+    EXPECT_TRUE(FilesIn(dir / "out").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PipelineFailureTest,
+    ::testing::Values(FailureCase{"no_source_class", Source::UnknownExtension, nullptr, "wav", STATUS_FAILED},
+                      FailureCase{"invalid_source", Source::Scripted,
+                                  [](Script& s, auto&) { s.valid = false; }, "wav", STATUS_FAILED},
+                      FailureCase{"six_channels", Source::Scripted, [](Script& s, auto&) { s.channels = 6; },
+                                  "wav", STATUS_FAILED},
+                      FailureCase{"no_channels", Source::Scripted, [](Script& s, auto&) { s.channels = 0; },
+                                  "wav", STATUS_FAILED},
+                      // The WAV writer raises when it cannot create its file.
+                      FailureCase{"writer_raises", Source::Scripted, nullptr, "wav", STATUS_FAILED, true},
+                      // A rate the converter refuses fails the file even though the blocks would bypass it.
+                      FailureCase{"converter_refuses_bypassed_rate", Source::Scripted,
+                                  [](Script& s, auto&) { s.rate = 4000; }, "wav", STATUS_FAILED},
+                      FailureCase{"first_read_ends", Source::Scripted, [](Script& s, auto&) { s.blocks = 0; },
+                                  "wav", STATUS_FAILED},
+                      FailureCase{"empty_wav", Source::EmptyWav, nullptr, "wav", STATUS_FAILED},
+                      FailureCase{"read_raises", Source::Scripted, [](Script& s, auto&) { s.throwAt = 3; },
+                                  "wav", STATUS_FAILED},
+                      FailureCase{"cancel_during_loop", Source::Scripted,
+                                  [](Script& s, std::atomic<bool>& cancel) {
+                                      s.onBlock = [&cancel](int i) {
+                                          if (i == 2) cancel = true;
+                                      };
+                                  },
+                                  "wav", STATUS_CANCELED},
+                      FailureCase{"cancel_during_last_block", Source::Scripted,
+                                  [](Script& s, std::atomic<bool>& cancel) {
+                                      s.onBlock = [&cancel, last = s.blocks - 1](int i) {
+                                          if (i == last) cancel = true;
+                                      };
+                                  },
+                                  "wav", STATUS_CANCELED},
+                      // Even a complete output goes when the cancel comes after the loop.
+                      FailureCase{"cancel_after_loop", Source::Scripted,
+                                  [](Script& s, std::atomic<bool>& cancel) {
+                                      s.onEnd = [&cancel] { cancel = true; };
+                                  },
+                                  "wav", STATUS_CANCELED}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PipelineTest, MatchingSourceIsCopiedUnchanged) {
+    Script s;
+    s.blocks = 20;
+    std::string source = Scripted("x.fake", s);
+    ASSERT_EQ(RunFile(source, Out("x.wav")), STATUS_DONE);
+    std::vector<float> pcm = ScriptPcm(s);
+    auto decoded = testsupport::FfmpegDecode(Out("x.wav"), "f32le");
+    ASSERT_EQ(decoded.size(), pcm.size() * sizeof(float));
+    EXPECT_EQ(std::memcmp(decoded.data(), pcm.data(), decoded.size()), 0);
+}
+
+TEST_F(PipelineTest, ProgressIsTheWorkersShareOfItsItems) {
+    filesQueued = 10;
+    Script s;
+    s.blocks = 2;
+    std::vector<double> seen;
+    s.onBlock = [&](int i) {
+        if (i == 1) seen.push_back(progress.load());
+    };
+    ASSERT_EQ(RunFile(Scripted("x.fake", s), Out("x.wav"), 3), STATUS_DONE);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_DOUBLE_EQ(seen[0], 25.0);  // k = 3, N = 10, 50 %
+    EXPECT_DOUBLE_EQ(progress.load(), 30.0);
+}
+
+// A WAV with the six fields in its INFO chunk, made by ffmpeg.
+std::string TaggedWav(const fs::path& path) {
+    auto r = testsupport::RunCommand(
+        "ffmpeg -nostdin -v error -f lavfi -i sine=frequency=500:duration=0.5 -ac 2 -c:a pcm_s16le "
+        "-metadata title=Tango -metadata artist=Quartet -metadata album=Night -metadata track=7 "
+        "-metadata date=1999 -metadata genre=Jazz -y " +
+        testsupport::ShellQuote(path.string()));
+    EXPECT_EQ(r.status, 0);
+    return path.string();
+}
+
+TEST_F(PipelineTest, TagsArriveOnlyWhenSwitchedOnAndTheWriterTakesThem) {
+    std::string source = TaggedWav(Src("tagged.wav"));
+    ASSERT_EQ(ProbeTags(source)["title"], "Tango");
+
+    Config.tags = true;
+    ASSERT_EQ(RunFile(source, Out("on.wav")), STATUS_DONE);
+    auto on = ProbeTags(Out("on.wav"));
+    EXPECT_EQ(on["title"], "Tango");
+    EXPECT_EQ(on["artist"], "Quartet");
+    EXPECT_EQ(on["album"], "Night");
+    EXPECT_EQ(on["track"], "7");
+    EXPECT_EQ(on["date"], "1999");
+    EXPECT_EQ(on["genre"], "Jazz");
+
+    Config.tags = false;
+    ASSERT_EQ(RunFile(source, Out("off.wav")), STATUS_DONE);
+    EXPECT_TRUE(ProbeTags(Out("off.wav")).empty());
+
+    // GSM files carry no tags at all, whatever the setting.
+    Config.tags = true;
+    Config.codec = Codec("gsm");
+    ASSERT_EQ(RunFile(source, Out("x.gsm")), STATUS_DONE);
+    auto bytes = testsupport::ReadBytes(Out("x.gsm"));
+    EXPECT_EQ(std::search(bytes.begin(), bytes.end(), std::begin("Tango"), std::end("Tango") - 1),
+              bytes.end());
+}
+
+TEST_F(PipelineTest, RetainDateCopiesAccessAndModificationTimes) {
+    std::string source = TaggedWav(Src("x.wav"));
+    struct timespec times[2] = {{981158400, 123456789}, {981244800, 987654321}};  // 2001-02-03 and -04
+    ASSERT_EQ(utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+    Config.tags = true;  // the times must survive the tag transfer
+    for (bool retain : {true, false}) {
+        Config.retaindate = retain;
+        std::string out = Out(retain ? "kept.wav" : "new.wav");
+        ASSERT_EQ(RunFile(source, out), STATUS_DONE);
+        struct stat st {
+        }, src{};
+        ASSERT_EQ(stat(out.c_str(), &st), 0);
+        ASSERT_EQ(stat(source.c_str(), &src), 0);  // reading the source may have moved its access time
+        EXPECT_EQ(st.st_mtim.tv_sec == times[1].tv_sec && st.st_mtim.tv_nsec == times[1].tv_nsec, retain);
+        EXPECT_EQ(st.st_atim.tv_sec == src.st_atim.tv_sec && st.st_atim.tv_nsec == src.st_atim.tv_nsec,
+                  retain);
+    }
+}
+
+}  // namespace
+}  // namespace enginetest
