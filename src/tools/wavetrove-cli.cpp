@@ -3,6 +3,7 @@
 // folders and playlists, converts them on the worker threads and prints the conversion log.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -29,7 +30,9 @@
 namespace {
 
 volatile std::sig_atomic_t gInterrupted = 0;
-void OnInterrupt(int) { gInterrupted = 1; }
+void OnInterrupt(int) {
+    gInterrupted = 1;
+}
 
 std::string TimeNow() {
     std::time_t t = std::time(nullptr);
@@ -54,7 +57,7 @@ const char* kUsage =
 
 // The engine's main-thread hand-over: workers queue work here and wait; the main thread runs it.
 class CliFrontEnd : public FrontEnd {
-public:
+  public:
     void RunOnMain(const std::function<void()>& work) override {
         std::unique_lock<std::mutex> lock(mutex_);
         Task task{&work, false};
@@ -137,7 +140,7 @@ public:
         ClearProgressLine();
     }
 
-private:
+  private:
     struct Task {
         const std::function<void()>* work;
         bool done;
@@ -199,8 +202,21 @@ std::vector<ConvertRow> CollectFiles(const TDecManager& decoders, const std::vec
             intake.ClearStop();
             intake.Scan({path}, recurse);
             intake.addfilefromthread(items);
-        } else if (intake.addfile(path, items) == 0 && !std::filesystem::exists(path, ec)) {
-            std::fprintf(stderr, "wavetrove-cli: no such file: %s\n", path.c_str());
+        } else if (intake.addfile(path, items) == 0) {
+            const bool listed =
+                std::any_of(items.begin(), items.end(), [&](const TFilesItem& i) { return i.path == path; });
+            if (!std::filesystem::exists(path, ec)) {
+                std::fprintf(stderr, "wavetrove-cli: no such file: %s\n", path.c_str());
+            } else if (!listed && decoders.IsSupported(path)) {
+                // A file named on the command line that its source cannot read (damaged, more than two
+                // channels) is not dropped without a word: it is converted, fails, and the exit code says so.
+                TFilesItem item;
+                item.name = ItemName(path);
+                item.path = path;
+                items.push_back(std::move(item));
+            } else if (!listed) {
+                std::fprintf(stderr, "wavetrove-cli: nothing to convert in: %s\n", path.c_str());
+            }
         }
     }
     std::vector<ConvertRow> rows;
@@ -288,7 +304,8 @@ int main(int argc, char** argv) {
         Config.codec = index;
     }
     if (Config.codec < 0) Config.codec = 0;
-    if (static_cast<size_t>(Config.codec) >= writers.Count()) Config.codec = static_cast<int>(writers.Count()) - 1;
+    if (static_cast<size_t>(Config.codec) >= writers.Count())
+        Config.codec = static_cast<int>(writers.Count()) - 1;
     if (!output.empty()) Config.output = output;
     if (sameFolder) Config.samefolder = true;
     if (keepFolders) Config.keepfolder = true;
@@ -328,7 +345,8 @@ int main(int argc, char** argv) {
     CliFrontEnd frontEnd;
     Transcoder transcoder(decoders, writers, frontEnd);
     switch (transcoder.Convert(rows, Config.keepfolder)) {
-        case Transcoder::Refusal::None: break;
+        case Transcoder::Refusal::None:
+            break;
         case Transcoder::Refusal::NoOutputFolder:
             std::fprintf(stderr, "Error! %s\n", TEXT_NO_OUTPUT_FOLDER);
             return 1;
