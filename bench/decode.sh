@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Decoding benchmark of the FFmpeg add-on: generates a corpus (FLAC, Opus, AAC in M4A; 44.1 kHz stereo),
 # then times decoding every file through the program's sources (wavetrove-probe --pcm-md5: source, host,
-# add-on) and through the ffmpeg tool to 32-bit float, and prints both times and their ratio.
+# add-on) and through the ffmpeg tool to 32-bit float, and prints both times and their ratio; a last
+# column compares with ffmpeg also hashing its float PCM, the same work the probe does.
 #
 #   bench/decode.sh [seconds-per-file] [files-per-format] [runs]     defaults: 120 3 3
 #
@@ -68,8 +69,9 @@ best_time() {
 ratio() { awk -v p="$1" -v f="$2" 'BEGIN { printf "%.3f", p / f }'; }
 add() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a + b }'; }
 
-sum_pw=0 sum_pc=0 sum_fw=0 sum_fc=0
-printf "%-6s %10s %10s %8s   %10s %10s %8s\n" format probe_wall ffmpeg_wall ratio probe_cpu ffmpeg_cpu ratio
+sum_pw=0 sum_pc=0 sum_fw=0 sum_fc=0 sum_mc=0
+printf "%-6s %10s %10s %8s   %10s %10s %8s   %10s %8s\n" format probe_wall ffmpeg_wall ratio probe_cpu ffmpeg_cpu \
+  ratio ffmd5_cpu ratio
 for fmt in "flac:f*.flac" "opus:o*.opus" "aac:a*.m4a"; do
   name=${fmt%%:*}
   pattern=${fmt#*:}
@@ -79,9 +81,12 @@ for fmt in "flac:f*.flac" "opus:o*.opus" "aac:a*.m4a"; do
   done
   read -r pw pc <<<"$(best_time "$pattern" "$PROBE" --pcm-md5 {})"
   read -r fw fc <<<"$(best_time "$pattern" ffmpeg -nostdin -v error -i {} -f f32le -y /dev/null)"
-  printf "%-6s %10s %10s %8s   %10s %10s %8s\n" "$name" "$pw" "$fw" "$(ratio "$pw" "$fw")" "$pc" "$fc" "$(ratio "$pc" "$fc")"
+  # The same work as the probe's: FFmpeg hashing the float PCM it decodes.
+  read -r _ mc <<<"$(best_time "$pattern" ffmpeg -nostdin -v error -i {} -c:a pcm_f32le -f md5 -)"
+  printf "%-6s %10s %10s %8s   %10s %10s %8s   %10s %8s\n" "$name" "$pw" "$fw" "$(ratio "$pw" "$fw")" "$pc" "$fc" \
+    "$(ratio "$pc" "$fc")" "$mc" "$(ratio "$pc" "$mc")"
   sum_pw=$(add "$sum_pw" "$pw") sum_pc=$(add "$sum_pc" "$pc")
-  sum_fw=$(add "$sum_fw" "$fw") sum_fc=$(add "$sum_fc" "$fc")
+  sum_fw=$(add "$sum_fw" "$fw") sum_fc=$(add "$sum_fc" "$fc") sum_mc=$(add "$sum_mc" "$mc")
 done
-printf "%-6s %10s %10s %8s   %10s %10s %8s\n" all "$sum_pw" "$sum_fw" "$(ratio "$sum_pw" "$sum_fw")" \
-  "$sum_pc" "$sum_fc" "$(ratio "$sum_pc" "$sum_fc")"
+printf "%-6s %10s %10s %8s   %10s %10s %8s   %10s %8s\n" all "$sum_pw" "$sum_fw" "$(ratio "$sum_pw" "$sum_fw")" \
+  "$sum_pc" "$sum_fc" "$(ratio "$sum_pc" "$sum_fc")" "$sum_mc" "$(ratio "$sum_pc" "$sum_mc")"
