@@ -1,6 +1,7 @@
 // Built-in decoder streams; see decoder_stream.h.
 #include "decoder_stream.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "error.h"
@@ -27,9 +28,11 @@ DWORD DecoderStream::GetData(void* buffer, DWORD length) {
     }
     const bool floatOut = flags_ & BASS_SAMPLE_FLOAT;
     size_t got = 0;
-    // Float output decodes straight into the caller's buffer; integer output goes through scratch.
+    // Float output decodes straight into the caller's buffer when it is aligned for floats; otherwise
+    // the samples go through scratch and are converted or copied from there.
+    const bool direct = floatOut && reinterpret_cast<uintptr_t>(buffer) % alignof(float) == 0;
     float* dst = nullptr;
-    if (floatOut) {
+    if (direct) {
         dst = static_cast<float*>(buffer);
     } else {
         if (scratch_.size() < want * chans_) scratch_.resize(want * chans_);
@@ -46,12 +49,12 @@ DWORD DecoderStream::GetData(void* buffer, DWORD length) {
     }
     if (got < want) ended_ = true;
     if (frames_ >= 0 && frame_ + static_cast<int64_t>(got) >= frames_) ended_ = true;
-    if (!floatOut) {
-        if (flags_ & BASS_SAMPLE_8BITS) {
-            FloatToUint8(dst, static_cast<uint8_t*>(buffer), got * chans_);
-        } else {
-            FloatToInt16(dst, static_cast<int16_t*>(buffer), got * chans_);
-        }
+    if (floatOut) {
+        if (!direct) std::memcpy(buffer, dst, got * chans_ * sizeof(float));
+    } else if (flags_ & BASS_SAMPLE_8BITS) {
+        FloatToUint8(dst, buffer, got * chans_);
+    } else {
+        FloatToInt16(dst, buffer, got * chans_);
     }
     frame_ += static_cast<int64_t>(got);
     const DWORD bytes = static_cast<DWORD>(got * FrameBytes());

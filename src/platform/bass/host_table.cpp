@@ -76,9 +76,9 @@ void HostFloatToInt(const float* src, void* dst, DWORD floatBytes, DWORD res) {
     if (src == nullptr || dst == nullptr) return;
     const size_t count = floatBytes / sizeof(float);
     if (res == 1) {
-        FloatToUint8(src, static_cast<uint8_t*>(dst), count);
+        FloatToUint8(src, dst, count);
     } else if (res == 2) {
-        FloatToInt16(src, static_cast<int16_t*>(dst), count);
+        FloatToInt16(src, dst, count);
     }
 }
 

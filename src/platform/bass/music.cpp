@@ -5,6 +5,7 @@
 #include <libopenmpt/libopenmpt.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -89,8 +90,10 @@ DWORD MusicChannel::GetData(void* buffer, DWORD length) {
     if (ended_) return Fail(BASS_ERROR_ENDED, kNoDword);
     const size_t want = length / FrameBytes();
     const bool floatOut = flags_ & BASS_SAMPLE_FLOAT;
-    float* dst = floatOut ? static_cast<float*>(buffer) : nullptr;
-    if (!floatOut) {
+    // As for built-in streams: render straight into the caller's buffer only when it is aligned floats.
+    const bool direct = floatOut && reinterpret_cast<uintptr_t>(buffer) % alignof(float) == 0;
+    float* dst = direct ? static_cast<float*>(buffer) : nullptr;
+    if (!direct) {
         if (scratch_.size() < want * 2) scratch_.resize(want * 2);
         dst = scratch_.data();
     }
@@ -102,12 +105,12 @@ DWORD MusicChannel::GetData(void* buffer, DWORD length) {
     }
     if (got < want) ended_ = true;
     if (got == 0 && want > 0) return Fail(BASS_ERROR_ENDED, kNoDword);
-    if (!floatOut) {
-        if (flags_ & BASS_SAMPLE_8BITS) {
-            FloatToUint8(dst, static_cast<uint8_t*>(buffer), got * 2);
-        } else {
-            FloatToInt16(dst, static_cast<int16_t*>(buffer), got * 2);
-        }
+    if (floatOut) {
+        if (!direct) std::memcpy(buffer, dst, got * 2 * sizeof(float));
+    } else if (flags_ & BASS_SAMPLE_8BITS) {
+        FloatToUint8(dst, buffer, got * 2);
+    } else {
+        FloatToInt16(dst, buffer, got * 2);
     }
     const DWORD bytes = static_cast<DWORD>(got * FrameBytes());
     position_ += bytes;

@@ -2,6 +2,7 @@
 #include "samples.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace bass {
 
@@ -14,16 +15,30 @@ long ScaleClip(float x, float scale, float lo, float hi) {
     if (y > hi) return static_cast<long>(hi);
     return std::lrintf(y);
 }
+
+float LoadFloat(const unsigned char* p) {
+    float x;
+    std::memcpy(&x, p, sizeof x);
+    return x;
+}
 }  // namespace
 
-void FloatToInt16(const float* src, int16_t* dst, size_t count) {
-    for (size_t i = 0; i < count; ++i)
-        dst[i] = static_cast<int16_t>(ScaleClip(src[i], 32768.0f, -32768.0f, 32767.0f));
+// Loads and stores go through memcpy: add-ons and callers may hand over buffers at any byte offset.
+void FloatToInt16(const void* src, void* dst, size_t count) {
+    const auto* in = static_cast<const unsigned char*>(src);
+    auto* out = static_cast<unsigned char*>(dst);
+    for (size_t i = 0; i < count; ++i) {
+        const auto y = static_cast<int16_t>(ScaleClip(LoadFloat(in + i * 4), 32768.0f, -32768.0f, 32767.0f));
+        std::memcpy(out + i * sizeof y, &y, sizeof y);
+    }
 }
 
-void FloatToUint8(const float* src, uint8_t* dst, size_t count) {
-    for (size_t i = 0; i < count; ++i)
-        dst[i] = static_cast<uint8_t>(ScaleClip(src[i], 128.0f, -128.0f, 127.0f) + 128);
+void FloatToUint8(const void* src, void* dst, size_t count) {
+    const auto* in = static_cast<const unsigned char*>(src);
+    auto* out = static_cast<unsigned char*>(dst);
+    for (size_t i = 0; i < count; ++i) {
+        out[i] = static_cast<unsigned char>(ScaleClip(LoadFloat(in + i * 4), 128.0f, -128.0f, 127.0f) + 128);
+    }
 }
 
 }  // namespace bass

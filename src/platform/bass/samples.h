@@ -7,7 +7,8 @@
 
 namespace bass {
 
-void FloatToInt16(const float* src, int16_t* dst, size_t count);
-void FloatToUint8(const float* src, uint8_t* dst, size_t count);
+// `count` samples from 32-bit floats; neither buffer needs any alignment.
+void FloatToInt16(const void* src, void* dst, size_t count);
+void FloatToUint8(const void* src, void* dst, size_t count);
 
 }  // namespace bass
