@@ -1,13 +1,154 @@
-// FLAC writer over libFLAC. Its encoder is not built yet, so the class answers the registry's questions and
-// fails every file cleanly with the missing-library error.
-#include "unavailable.h"
+// FLAC writer: integer PCM widened to 32-bit samples and handed to libFLAC, which writes the file itself
+// (through its file-based init, so it can go back and complete the sample count and MD5 in STREAMINFO).
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "change_ext.h"
+#include "config.h"
+#include "libflac.h"
 #include "writers.h"
 
 namespace {
 
-constexpr UnavailableWriterFacts kFacts = {
-    "FLACwriter", "FLAC - Free Lossless Audio Codec", "flac", "FLAC files (*.flac)|*.flac", true, true};
-const UnavailableEncoderClass kClass(kFacts);
+constexpr const char* kInitFailed = "Can not initialize FLAC encoder";
+constexpr std::array<int, 12> kRates = {96000, 88200, 64000, 48000, 44100, 32000,
+                                        24000, 22050, 16000, 12000, 11025, 8000};
+constexpr std::array<int, 3> kBits = {8, 16, 24};
+
+// Owns one libFLAC encoder: finishes (completing and closing the file) and deletes it, also after a failed
+// init.
+class FlacEncoder {
+  public:
+    explicit FlacEncoder(const libflac::Entries& api) : api_(api), encoder_(api.FLAC__stream_encoder_new()) {}
+    ~FlacEncoder() {
+        if (!encoder_) return;
+        api_.FLAC__stream_encoder_finish(encoder_);
+        api_.FLAC__stream_encoder_delete(encoder_);
+    }
+    FlacEncoder(const FlacEncoder&) = delete;
+    FlacEncoder& operator=(const FlacEncoder&) = delete;
+
+    FLAC__StreamEncoder* get() const { return encoder_; }
+
+  private:
+    const libflac::Entries& api_;
+    FLAC__StreamEncoder* const encoder_;
+};
+
+// The entry points the writer calls; without every one of them the writer cannot work.
+bool HasWriterEntries(const libflac::Entries& api) {
+    return api.FLAC__stream_encoder_new && api.FLAC__stream_encoder_delete &&
+           api.FLAC__stream_encoder_set_verify && api.FLAC__stream_encoder_set_streamable_subset &&
+           api.FLAC__stream_encoder_set_compression_level && api.FLAC__stream_encoder_set_channels &&
+           api.FLAC__stream_encoder_set_bits_per_sample && api.FLAC__stream_encoder_set_sample_rate &&
+           api.FLAC__stream_encoder_init_file && api.FLAC__stream_encoder_process_interleaved &&
+           api.FLAC__stream_encoder_finish;
+}
+
+const libflac::Entries& LoadedEntries() {
+    libflac::Load();
+    const libflac::Entries* api = libflac::Get();
+    if (!api || !HasWriterEntries(*api)) throw EEncoderError(kEncoderLibraryMissing);
+    return *api;
+}
+
+class FLACwriter final : public Tencoder {
+  public:
+    FLACwriter(const WAVEFORMATEX& inputFormat, const std::string& fileName, const libflac::Entries& api)
+        : Tencoder(inputFormat), api_(api), encoder_(api), fileName_(ChangeFileExt(fileName, ".flac")) {
+        FLAC__StreamEncoder* encoder = encoder_.get();
+        if (!encoder) throw EEncoderError(kInitFailed);
+        // libFLAC leaves a file it opened behind when it then refuses the parameters, so those it would
+        // refuse are turned away before it creates anything.
+        if (inputFormat.nChannels < 1 || inputFormat.nChannels > FLAC__MAX_CHANNELS ||
+            inputFormat.nSamplesPerSec < 1 || inputFormat.nSamplesPerSec > FLAC__MAX_SAMPLE_RATE) {
+            throw EEncoderError(kInitFailed);
+        }
+        api.FLAC__stream_encoder_set_verify(encoder, false);
+        api.FLAC__stream_encoder_set_streamable_subset(encoder, !Config.flacnonsubset);
+        api.FLAC__stream_encoder_set_compression_level(encoder,
+                                                       static_cast<uint32_t>(Config.flaccompression));
+        api.FLAC__stream_encoder_set_channels(encoder, inputFormat.nChannels);
+        api.FLAC__stream_encoder_set_bits_per_sample(encoder, inputFormat.wBitsPerSample);
+        api.FLAC__stream_encoder_set_sample_rate(encoder, inputFormat.nSamplesPerSec);
+        std::error_code error;
+        const bool existed = std::filesystem::exists(fileName, error);
+        if (api.FLAC__stream_encoder_init_file(encoder, fileName.c_str(), nullptr, nullptr) !=
+            FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+            // libFLAC opens the file before it checks the settings (a rate outside the subset, say) and
+            // leaves it behind empty when it refuses them.
+            if (!existed) std::filesystem::remove(fileName, error);
+            throw EEncoderError(kInitFailed);
+        }
+    }
+
+    int Write(const uint8_t* block, uint32_t length) override {
+        const WAVEFORMATEX& format = InputFormat();
+        const uint32_t frames = format.nBlockAlign == 0 ? 0 : length / format.nBlockAlign;
+        const size_t samples = size_t{frames} * format.nChannels;
+        if (samples == 0) return 0;
+        buffer_.resize(samples);
+        int32_t* out = buffer_.data();
+        switch (format.wBitsPerSample) {
+            case 8:
+                for (size_t i = 0; i < samples; ++i) out[i] = int32_t{block[i]} - 128;
+                break;
+            case 16:
+                for (size_t i = 0; i < samples; ++i, block += 2) {
+                    out[i] = static_cast<int16_t>(uint16_t(block[0] | block[1] << 8));
+                }
+                break;
+            default:  // 24
+                for (size_t i = 0; i < samples; ++i, block += 3) {
+                    const uint32_t value =
+                        uint32_t{block[0]} | uint32_t{block[1]} << 8 | uint32_t{block[2]} << 16;
+                    out[i] = static_cast<int32_t>(value << 8) >> 8;
+                }
+                break;
+        }
+        // A failing write (a full disk) would otherwise end in a truncated file reported as converted.
+        if (!api_.FLAC__stream_encoder_process_interleaved(encoder_.get(), out, frames)) {
+            throw EEncoderError("FLAC encoder error");
+        }
+        return 0;
+    }
+
+    std::string GetFileName() const override { return fileName_; }
+
+  private:
+    const libflac::Entries& api_;
+    FlacEncoder encoder_;
+    const std::string fileName_;
+    std::vector<int32_t> buffer_;
+};
+
+class FLACwriterClassImpl final : public EncoderClass {
+  public:
+    constexpr FLACwriterClassImpl() : EncoderClass("FLACwriter") {}
+
+    WAVEFORMATEX GetInputFormat(const WAVEFORMATEX& source) const override {
+        const int index = Config.flacsamplerate;
+        const uint32_t rate = index >= 1 && index <= static_cast<int>(kRates.size())
+                                  ? static_cast<uint32_t>(kRates[static_cast<size_t>(index - 1)])
+                                  : source.nSamplesPerSec;
+        const uint16_t channels = Config.flacmode == 0 ? source.nChannels : Config.flacmode == 1 ? 2 : 1;
+        const int bits = kBits[NearestEntry(kBits, source.wBitsPerSample)];
+        return MakeWaveFormat(WAVE_FORMAT_PCM, rate, channels, static_cast<uint16_t>(bits));
+    }
+    std::string GetExtension() const override { return "flac"; }
+    std::string GetFilter() const override { return "FLAC files (*.flac)|*.flac"; }
+    std::string GetDescription() const override { return "FLAC - Free Lossless Audio Codec"; }
+    void ShowOptions() const override { ShowDialog(); }
+
+    std::unique_ptr<Tencoder> Create(const std::string& fileName, const WAVEFORMATEX& source) const override {
+        const libflac::Entries& api = LoadedEntries();
+        return std::make_unique<FLACwriter>(GetInputFormat(source), fileName, api);
+    }
+};
+
+const FLACwriterClassImpl kClass;
 
 }  // namespace
 
