@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +22,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Largest converter input per call; its output always fits into the work buffer.
+constexpr uint32_t kConverterInput = 8192;
+
 bool FileExists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::path(path), ec);
@@ -36,7 +40,9 @@ void CopyFileTimes(const std::string& source, const std::string& target) {
 
 }  // namespace
 
-FileConversion::~FileConversion() { Release(); }
+FileConversion::~FileConversion() {
+    Release();
+}
 
 bool FileConversion::Open() {
     DeleteSRC2(converter_);
@@ -61,9 +67,9 @@ bool FileConversion::Open() {
     source_->GetTags(tags_);
     const WAVEFORMATEX& wanted = writer_->InputFormat();
     const int writerCode = SampleFormatCode(wanted);
-    conversionNeeded_ = !(static_cast<uint32_t>(source_->GetSampleRate()) == wanted.nSamplesPerSec &&
-                          source_->GetChannels() == wanted.nChannels &&
-                          source_->GetSampleFormat() == writerCode);
+    conversionNeeded_ =
+        !(static_cast<uint32_t>(source_->GetSampleRate()) == wanted.nSamplesPerSec &&
+          source_->GetChannels() == wanted.nChannels && source_->GetSampleFormat() == writerCode);
     // Created even when bypassed, so a pair the converter refuses fails the file either way.
     converter_ = NewSRC2(source_->GetSampleRate(), static_cast<int>(wanted.nSamplesPerSec),
                          source_->GetChannels(), wanted.nChannels, source_->GetSampleFormat(), writerCode, 1);
@@ -93,22 +99,28 @@ void FileConversion::Convert(int k, std::atomic<double>& progress, uint8_t* work
 
     const double share = 100.0 / ctx_.filesQueued;
     while (result == 0 && !ctx_.cancel.load(std::memory_order_relaxed) && !failed) {
-        uint32_t outLength = 0;
         if (conversionNeeded_) {
-            try {
-                SRC2_process(converter_, block, blockLength, workBuffer, &outLength);
-            } catch (...) {
-                const std::string text = "Sorry, conversion between " + std::to_string(source_->GetSampleRate()) +
-                                         "Hz and " + std::to_string(writer_->InputFormat().nSamplesPerSec) +
-                                         "Hz is not possible";
-                ctx_.frontEnd.RunOnMain([&] { ctx_.frontEnd.ShowError("Error!", text); });
-                failed = true;
+            // The work buffer is sized for the converter's output of at most kConverterInput bytes; a
+            // source handing out larger blocks is fed to it in pieces instead of overrunning the buffer.
+            for (uint32_t at = 0; at < blockLength && !failed;) {
+                const uint32_t piece = std::min(kConverterInput, blockLength - at);
+                uint32_t outLength = 0;
+                try {
+                    SRC2_process(converter_, block + at, piece, workBuffer, &outLength);
+                } catch (...) {
+                    const std::string text =
+                        "Sorry, conversion between " + std::to_string(source_->GetSampleRate()) + "Hz and " +
+                        std::to_string(writer_->InputFormat().nSamplesPerSec) + "Hz is not possible";
+                    ctx_.frontEnd.RunOnMain([&] { ctx_.frontEnd.ShowError("Error!", text); });
+                    failed = true;
+                }
+                WriteBlock(workBuffer, outLength);
+                at += piece;
             }
         } else {
-            std::memcpy(workBuffer, block, blockLength);
-            outLength = blockLength;
+            // Nothing to convert: the block goes to the writer as it is, whatever its size.
+            WriteBlock(block, blockLength);
         }
-        WriteBlock(workBuffer, outLength);
 
         int p = source_->GetProgress();
         if (p > lastPercent_) {

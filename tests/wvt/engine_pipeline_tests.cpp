@@ -117,6 +117,29 @@ TEST_F(PipelineTest, MatchingSourceIsCopiedUnchanged) {
     EXPECT_EQ(std::memcmp(decoded.data(), pcm.data(), decoded.size()), 0);
 }
 
+// Blocks far larger than the work buffer, bypassed and converted: nothing overruns and every frame arrives.
+TEST_F(PipelineTest, BlocksLargerThanTheWorkBufferArriveWhole) {
+    Script s;
+    s.blocks = 2;
+    s.framesPerBlock = 300000;  // 2.4 MB of stereo float per block
+    const std::string source = Scripted("big.fake", s);
+    const std::vector<float> pcm = ScriptPcm(s);
+    for (int rateIndex : {0, 4}) {  // same rate (bypass), 48000 Hz
+        SCOPED_TRACE(rateIndex);
+        Config.wavsrate = rateIndex;
+        const std::string out = Out("big" + std::to_string(rateIndex) + ".wav");
+        ASSERT_EQ(RunFile(source, out), STATUS_DONE);
+        auto decoded = testsupport::FfmpegDecode(out, "f32le");
+        if (rateIndex == 0) {
+            ASSERT_EQ(decoded.size(), pcm.size() * sizeof(float));
+            EXPECT_EQ(std::memcmp(decoded.data(), pcm.data(), decoded.size()), 0);
+        } else {
+            const double frames = decoded.size() / 8.0, expected = 600000.0 * 48000 / 44100;
+            EXPECT_NEAR(frames, expected, 1.0);
+        }
+    }
+}
+
 TEST_F(PipelineTest, ProgressIsTheWorkersShareOfItsItems) {
     filesQueued = 10;
     Script s;
