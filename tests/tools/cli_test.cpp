@@ -256,6 +256,30 @@ TEST_F(Cli, ListsTheTwelveWriters) {
         EXPECT_TRUE(Has(r.out, ext)) << ext;
 }
 
+// The stored settings are read, options change them for the run only, and nothing is written back.
+TEST_F(Cli, StoredSettingsAreUsedAndNeverRewritten) {
+    auto list = RunCommand("XDG_CONFIG_HOME=" + Q(dir / "cfg") + " " +
+                           Q(testsupport::BinDir() / "wavetrove-cli") + " --list-formats");
+    const size_t wavLine = list.out.find("\twav\t");
+    ASSERT_NE(wavLine, std::string::npos);
+    const std::string wavIndex =
+        list.out.substr(list.out.rfind('\n', wavLine) + 1, wavLine - list.out.rfind('\n', wavLine) - 1);
+    const std::string ini = "[Settings]\ncodec=" + wavIndex +
+                            "\nwavmode=2\nwavsrate=12\noutput=" + (dir / "out").string() + "\noverwrite=3\n";
+    fs::create_directories(dir / "cfg" / "Quillsound");
+    testsupport::WriteBytes(dir / "cfg" / "Quillsound" / "wavetrove.ini",
+                            std::vector<uint8_t>(ini.begin(), ini.end()));
+
+    fs::path source = Wav("x.wav");
+    ASSERT_EQ(Run(Q(source)).status, 0);
+    EXPECT_EQ(Probe(Out("x.wav"), "channels"), "1");
+    EXPECT_EQ(Probe(Out("x.wav"), "sample_rate"), "8000");
+    ASSERT_EQ(Run("--set wavmode=0 --set wavsrate=0 -f aiff " + Q(source)).status, 0);
+    EXPECT_EQ(Probe(Out("x.aiff"), "channels"), "2");
+    auto stored = testsupport::ReadBytes(dir / "cfg" / "Quillsound" / "wavetrove.ini");
+    EXPECT_EQ(std::string(stored.begin(), stored.end()), ini);
+}
+
 // Ctrl+C during a long conversion cancels it: exit 2 and nothing half-written left behind.
 TEST_F(Cli, InterruptCancelsWithoutPartialOutput) {
     fs::path source = Wav("long.wav", 2, 44100 * 240);
