@@ -217,6 +217,17 @@ TEST(FlacWriter, FailuresRaiseTheInitMessageAndLeaveNoFile) {
     }
 }
 
+TEST(FlacWriter, FullDiskFailsWrite) {
+    // libFLAC's failed writes must reach the pipeline, or a truncated file counts as converted.
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    ConfigGuard guard;
+    TempDir dir;
+    std::filesystem::create_symlink("/dev/full", dir / "full.flac");
+    const auto pcm = testsupport::NoisePcm({44100, 2, SampleKind::S16}, 44100 * 2);
+    EXPECT_THROW(EncodeFlac(dir / "full.flac", MakeWaveFormat(WAVE_FORMAT_PCM, 44100, 2, 16), pcm),
+                 EEncoderError);
+}
+
 TEST(FlacWriter, MissingLibraryFailsCreateCleanly) {
     ConfigGuard guard;
     TempDir dir;
