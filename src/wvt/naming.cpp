@@ -97,7 +97,9 @@ NamingOutcome NamingStep(const std::string& sourceName, config& settings, const 
     if (settings.samefolder) {
         out.outputFolder = ExtractFilePath(sourceName);
         out.outputName = sourceName;
-    } else if (settings.keepfolder) {
+    } else if (settings.keepfolder && !basePath.empty()) {
+        // (Keep-folders without a base folder for the run falls through to the output folder: the source
+        // path would otherwise come out unchanged and the output would land beside the source.)
         if (settings.output.empty() || settings.output.back() != '/') settings.output += '/';
         out.outputName = sourceName;
         size_t at = FindNoCase(sourceName, basePath);

@@ -118,6 +118,10 @@ TEST_F(EngineTest, KeepFoldersRecreatesTheTreeBelowTheOutputFolder) {
         EXPECT_TRUE(fs::is_directory((dir / expected).parent_path()));
     }
     EXPECT_EQ(Config.output, (dir / "Out").string() + "/");
+
+    // Keep-folders without a base folder for the run writes into the output folder, never beside the source.
+    NamingOutcome flat = NamingStep(list[0], Config, "", encoders.Item(Config.codec), state, frontEnd);
+    EXPECT_EQ(flat.outputName, (dir / "Out" / "1.wav").string());
 }
 
 // The whole road: the source x.wav is converted to mono under x_1.wav, which then takes the source's name.
