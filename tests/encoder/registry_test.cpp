@@ -84,9 +84,8 @@ TEST_P(UnavailableWriter, FailsWithTheMissingLibraryErrorAndLeavesNoFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, UnavailableWriter,
-                         testing::Values(&MP3writerClass, &WMAwriterClass, &OGGwriterClass, &AMRwriterClass,
-                                         &FLACwriterClass, &APEwriterClass, &AACwriterClass, &ALACwriterClass,
-                                         &OpuswriterClass, &WVwriterClass),
+                         testing::Values(&WMAwriterClass, &OGGwriterClass, &AMRwriterClass, &APEwriterClass,
+                                         &AACwriterClass, &ALACwriterClass, &OpuswriterClass, &WVwriterClass),
                          [](const auto& info) { return std::string(info.param->Name()); });
 
 // Records which dialog a writer asked for.
