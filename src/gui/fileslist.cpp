@@ -218,11 +218,11 @@ std::vector<int> TFilesView::SelectedRows() const {
     return rows;
 }
 
-void TFilesView::DropFocusedRow(int target, DropIndicatorPosition where) {
+void TFilesView::DropFocusedRow(int target, DropPlace where) {
     auto* m = static_cast<TFilesModel*>(model());
     const int from = currentIndex().isValid() ? currentIndex().row() : -1;
-    if (from < 0 || target < 0 || target >= m->rowCount() || where == OnViewport) return;
-    m->MoveRow(from, where == AboveItem ? target : target + 1);
+    if (from < 0 || target < 0 || target >= m->rowCount() || where == DropPlace::Nowhere) return;
+    m->MoveRow(from, where == DropPlace::Above ? target : target + 1);
 }
 
 void TFilesView::resizeEvent(QResizeEvent* event) {
@@ -253,7 +253,23 @@ void TFilesView::dropEvent(QDropEvent* event) {
     if (event->source() == this &&
         event->mimeData()->hasFormat(QString::fromLatin1(TFilesModel::kRowsMime))) {
         const QModelIndex at = indexAt(event->position().toPoint());
-        DropFocusedRow(at.isValid() ? at.row() : -1, at.isValid() ? dropIndicatorPosition() : OnViewport);
+        DropPlace place = DropPlace::Nowhere;
+        if (at.isValid()) {
+            switch (dropIndicatorPosition()) {
+                case AboveItem:
+                    place = DropPlace::Above;
+                    break;
+                case OnItem:
+                    place = DropPlace::On;
+                    break;
+                case BelowItem:
+                    place = DropPlace::Below;
+                    break;
+                case OnViewport:
+                    break;
+            }
+        }
+        DropFocusedRow(at.isValid() ? at.row() : -1, place);
         // Reported as a copy so that the drag's source does not remove the rows it thinks it moved.
         event->setDropAction(Qt::CopyAction);
         event->accept();

@@ -72,8 +72,9 @@ class TFilesView : public QTableView {
     explicit TFilesView(TFilesModel* model, QWidget* parent = nullptr);
     TListHeader* Header() const { return header_; }
     std::vector<int> SelectedRows() const;
+    enum class DropPlace { Above, On, Below, Nowhere };
     // VSTDragDrop: moves the focused row before `target` (dropped above it) or after it (on or below it).
-    void DropFocusedRow(int target, DropIndicatorPosition where);
+    void DropFocusedRow(int target, DropPlace where);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

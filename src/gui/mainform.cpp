@@ -101,6 +101,7 @@ void Tmainform::FormCreate() {
     setAcceptDrops(true);
 
     setWindowTitle(QStringLiteral("Wavetrove ") + QStringLiteral(WAVETROVE_VERSION));
+    helpFile_ = Q(ProgramFolder()) + QStringLiteral("wavetrove.html");
 
     config loaded;
     LoadSettings(loaded);
@@ -352,7 +353,7 @@ void Tmainform::keepfoldersClick(bool checked) {
 }
 
 void Tmainform::Contents1Click() {
-    const QString file = Q(ProgramFolder()) + QStringLiteral("wavetrove.html");
+    const QString file = helpFile_;
     if (!QFileInfo::exists(file) || !QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
         ShowMessage(this, QMessageBox::Critical, QStringLiteral("Wavetrove"),
                     QStringLiteral("Unable to open help file %1").arg(file));

@@ -100,6 +100,9 @@ class Tmainform : public QMainWindow, public FrontEnd {
     const TIntake& Intake() const { return *intake_; }
     const std::vector<std::string>& FolderQueue() const { return folderQueue_; }
     QAction* Action(const QString& objectName) const;
+    // The manual Help opens: wavetrove.html in the program's folder unless set otherwise.
+    QString HelpFile() const { return helpFile_; }
+    void SetHelpFile(const QString& file) { helpFile_ = file; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -147,4 +150,5 @@ class Tmainform : public QMainWindow, public FrontEnd {
     int sortColumn_ = -1;
     std::array<bool, 4> sortToggle_{};
     QString openFilter_;
+    QString helpFile_;
 };

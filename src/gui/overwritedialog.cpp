@@ -83,10 +83,7 @@ int TOverwriteDialog::Ask(const QString& outputName, bool& applyToAll) {
 }
 
 void TOverwriteDialog::closeEvent(QCloseEvent* event) {
-    if (result() == OVERWRITE_YES || result() == OVERWRITE_NO || result() == OVERWRITE_NEW_NAME)
-        QDialog::closeEvent(event);
-    else
-        event->ignore();
+    event->ignore();  // the buttons end it through done(), which does not pass here
 }
 
 void TOverwriteDialog::showEvent(QShowEvent* event) {

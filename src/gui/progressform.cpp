@@ -101,9 +101,7 @@ void TProgressForm::FinishProgress() {
 
 void TProgressForm::CancelButtonClick() {
     if (OnCancel) OnCancel();
-    closing_ = true;
-    close();
-    closing_ = false;
+    QDialog::reject();  // hides it, ending the modal display
 }
 
 void TProgressForm::Button1Click() {
@@ -113,8 +111,5 @@ void TProgressForm::Button1Click() {
 }
 
 void TProgressForm::closeEvent(QCloseEvent* event) {
-    if (closing_)
-        QDialog::closeEvent(event);
-    else
-        event->ignore();  // no close box: only the button closes it
+    event->ignore();  // no close box: only the button closes it
 }

@@ -64,5 +64,4 @@ class TProgressForm : public QDialog {
     TProgressReadings readings_;
     int totalSkipped_ = 0;
     int totalFailed_ = 0;
-    bool closing_ = false;
 };

@@ -30,9 +30,7 @@ TWaitForm::TWaitForm(QWidget* parent)
 }
 
 void TWaitForm::Finish() {
-    finishing_ = true;
-    close();
-    finishing_ = false;
+    QDialog::reject();  // hides it; the window's own reject() ignores Esc
 }
 
 void TWaitForm::showEvent(QShowEvent* event) {
@@ -44,8 +42,5 @@ void TWaitForm::showEvent(QShowEvent* event) {
 }
 
 void TWaitForm::closeEvent(QCloseEvent* event) {
-    if (finishing_)
-        QDialog::closeEvent(event);
-    else
-        event->ignore();
+    event->ignore();
 }

@@ -26,5 +26,4 @@ class TWaitForm : public QDialog {
   private:
     QPushButton* cancel_;
     QProgressBar* bar_;
-    bool finishing_ = false;
 };
