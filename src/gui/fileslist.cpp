@@ -207,6 +207,7 @@ TFilesView::TFilesView(TFilesModel* model, QWidget* parent)
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::MoveAction);
     setContextMenuPolicy(Qt::CustomContextMenu);
+    header_->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header_->setStretchLastSection(false);
     header_->setSectionResizeMode(QHeaderView::Interactive);
 }
@@ -227,10 +228,10 @@ void TFilesView::DropFocusedRow(int target, DropPlace where) {
 
 void TFilesView::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
-    // The first column takes up what the window gains or gives back.
-    const int delta = event->size().width() - event->oldSize().width();
-    if (event->oldSize().width() > 0 && delta != 0)
-        header_->resizeSection(0, std::max(40, header_->sectionSize(0) + delta));
+    // The first column takes whatever width the other columns leave.
+    int others = 0;
+    for (int i = 1; i < header_->count(); ++i) others += header_->sectionSize(i);
+    header_->resizeSection(0, std::max(60, viewport()->width() - others));
 }
 
 void TFilesView::dragEnterEvent(QDragEnterEvent* event) {

@@ -26,10 +26,12 @@
 #include "encoder/manager.h"
 #include "encoderform.h"
 #include "fileslist.h"
+#include "flacencoderform.h"
 #include "formatbox.h"
 #include "intake.h"
 #include "listheader.h"
 #include "messages.h"
+#include "mp3encoderform.h"
 #include "overwritedialog.h"
 #include "progressform.h"
 #include "settings.h"
@@ -107,7 +109,7 @@ void Tmainform::FormCreate() {
     LoadSettings(loaded);
     Config = loaded;
 
-    resize(Config.width != -1 ? Config.width : 640, Config.height != -1 ? Config.height : 440);
+    resize(Config.width != -1 ? Config.width : 760, Config.height != -1 ? Config.height : 480);
     for (int i = 0; i < 4; ++i) list_->Header()->resizeSection(i, Config.col[static_cast<size_t>(i)]);
     path_->setText(Q(Config.output));
 
@@ -154,6 +156,8 @@ void Tmainform::FormCreate() {
     wavForm_ = new TWAVEncoderForm(this);
     optionsDialogs_.Register("WAVwriter", wavForm_);
     optionsDialogs_.Register("AIFwriter", wavForm_);
+    optionsDialogs_.Register("MP3writer", new TMP3EncoderForm(this));
+    optionsDialogs_.Register("FLACwriter", new TFLACEncoderForm(this));
     SetOptionsDialogs(&optionsDialogs_);
 
     setMinimumSize(575, 275);

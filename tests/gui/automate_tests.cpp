@@ -16,6 +16,8 @@
 #include "mainform.h"
 #include "overwritedialog.h"
 #include "progressform.h"
+#include "wavencoderform.h"
+#include <QAbstractItemView>
 
 namespace fs = std::filesystem;
 
@@ -89,6 +91,15 @@ TEST_F(Screenshots, MainProgressAndOverwriteWindows) {
         form.addfile((files_ / (std::string(n) + ".wav")).string());
     WaitFor([] { return false; }, 300);
     ASSERT_TRUE(form.grab().save(dir + QStringLiteral("mainwindow.png")));
+    form.FormatBox()->showPopup();
+    WaitFor([] { return false; }, 300);
+    EXPECT_TRUE(form.FormatBox()->view()->window()->grab().save(dir + QStringLiteral("formatbox.png")));
+    form.FormatBox()->hidePopup();
+    QTimer::singleShot(300, [&] {
+        EXPECT_TRUE(form.WAVEncoderForm()->grab().save(dir + QStringLiteral("wavoptions.png")));
+        form.WAVEncoderForm()->cancelButton()->click();
+    });
+    form.Button3Click();
 
     QTimer answer;
     answer.setInterval(50);

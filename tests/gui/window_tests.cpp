@@ -129,6 +129,10 @@ TEST_F(WindowTest, SettingsAreStoredAtCloseAndRestoredAtStart) {
     EXPECT_EQ(again.FormatBox()->currentIndex(), CodecIndex(again, QStringLiteral("GSM")));
     EXPECT_TRUE(again.KeepFoldersBox()->isChecked());
     EXPECT_EQ(again.minimumSize(), QSize(575, 275));
+    // The first column fills what the others leave.
+    int total = 0;
+    for (int i = 0; i < 4; ++i) total += again.List()->Header()->sectionSize(i);
+    EXPECT_EQ(total, again.List()->viewport()->width());
     EXPECT_TRUE(again.windowTitle().startsWith(QStringLiteral("Wavetrove ")));
 }
 

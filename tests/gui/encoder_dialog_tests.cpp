@@ -1,0 +1,424 @@
+// The MP3 and FLAC option dialogs: their texts and lists, loading on every show, storing only on "Ok",
+// stored values outside the lists, and reaching them from the main window's "Encoder options...".
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "config.h"
+#include "flacencoderform.h"
+#include "gui_helpers.h"
+#include "mainform.h"
+#include "mp3encoderform.h"
+
+namespace {
+
+enum class Dialog { MP3, FLAC };
+
+std::unique_ptr<TEncoderForm> MakeDialog(Dialog which, QWidget* main) {
+    if (which == Dialog::MP3) return std::make_unique<TMP3EncoderForm>(main);
+    return std::make_unique<TFLACEncoderForm>(main);
+}
+
+// Shows `dialog` modally, runs `whileShown` once it is up, then presses "Ok" or "Cancel".
+void RunDialog(TEncoderForm& dialog, const std::function<void()>& whileShown, bool ok) {
+    QTimer::singleShot(50, [&] {
+        whileShown();
+        (ok ? dialog.okButton() : dialog.cancelButton())->click();
+    });
+    dialog.exec();
+}
+
+QStringList Items(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+    return items;
+}
+
+class DialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Config = config{};
+        main_.resize(640, 480);
+        main_.show();
+    }
+    void TearDown() override { Config = config{}; }
+    QMainWindow main_;
+};
+
+}  // namespace
+
+// ---- texts and lists -------------------------------------------------------------------------------------
+
+struct TextCase {
+    Dialog dialog;
+    const char* child;  // object name; empty for the dialog's own caption
+    const char* text;
+};
+
+class DialogTextTest : public DialogTest, public ::testing::WithParamInterface<TextCase> {};
+
+TEST_P(DialogTextTest, CaptionIsExact) {
+    const TextCase& c = GetParam();
+    auto dialog = MakeDialog(c.dialog, &main_);
+    QString text;
+    if (*c.child == '\0') {
+        text = dialog->windowTitle();
+    } else if (auto* label = dialog->findChild<QLabel*>(QLatin1String(c.child))) {
+        text = label->text();
+    } else if (auto* box = dialog->findChild<QCheckBox*>(QLatin1String(c.child))) {
+        text = box->text();
+    } else {
+        FAIL() << "no label or check box " << c.child;
+    }
+    EXPECT_EQ(text, QString::fromUtf8(c.text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, DialogTextTest,
+    ::testing::Values(
+        TextCase{Dialog::MP3, "", "MP3 Encoder Options"}, TextCase{Dialog::MP3, "srLabel", "Samplerate:"},
+        TextCase{Dialog::MP3, "chLabel", "Mode: "}, TextCase{Dialog::MP3, "Label2", "Bitrate:"},
+        TextCase{Dialog::MP3, "mp3vbr", "Enable VBR (VBR Quality:)"},
+        TextCase{Dialog::MP3, "mp3private", "Private"}, TextCase{Dialog::MP3, "mp3crc", "CRC"},
+        TextCase{Dialog::MP3, "mp3original", "Original"}, TextCase{Dialog::MP3, "mp3copyright", "Copyright"},
+        TextCase{Dialog::FLAC, "", "FLAC Encoder Options"}, TextCase{Dialog::FLAC, "srLabel", "Samplerate:"},
+        TextCase{Dialog::FLAC, "chLabel", "Mode: "}, TextCase{Dialog::FLAC, "Label6", "Compression Level:"},
+        TextCase{Dialog::FLAC, "flacsubset", "Allow encoder to generate non-Subset files"}));
+
+struct ListCase {
+    Dialog dialog;
+    const char* box;
+    QStringList items;
+};
+
+class DialogListTest : public DialogTest, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(DialogListTest, ItemsAreExactAndInOrder) {
+    const ListCase& c = GetParam();
+    auto dialog = MakeDialog(c.dialog, &main_);
+    auto* box = dialog->findChild<QComboBox*>(QLatin1String(c.box));
+    ASSERT_NE(box, nullptr) << c.box;
+    EXPECT_EQ(Items(box), c.items);
+    EXPECT_FALSE(box->isEditable());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, DialogListTest,
+    ::testing::Values(ListCase{Dialog::MP3,
+                               "srbox",
+                               {"Same As Original", "48000", "44100", "32000", "24000", "22050", "16000",
+                                "12000", "11025", "8000"}},
+                      ListCase{Dialog::MP3,
+                               "chbox",
+                               {"Same As Original", "Stereo", "Joint Stereo", "Dual Channel", "Mono"}},
+                      ListCase{Dialog::MP3,
+                               "bitratebox",
+                               {"320", "256", "224", "192", "160", "128", "112", "96", "80", "64", "56", "48",
+                                "40", "32", "16"}},
+                      ListCase{Dialog::FLAC,
+                               "srbox",
+                               {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000",
+                                "24000", "22050", "16000", "12000", "11025", "8000"}},
+                      ListCase{Dialog::FLAC, "chbox", {"Same As Original", "Stereo", "Mono"}}));
+
+TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
+    struct Case {
+        Dialog dialog;
+        const char* slider;
+        int min;
+        int max;
+    };
+    for (const Case& c : {Case{Dialog::MP3, "vbrquality", 0, 9}, Case{Dialog::FLAC, "levelbox", 0, 8}}) {
+        auto dialog = MakeDialog(c.dialog, &main_);
+        auto* slider = dialog->findChild<QSlider*>(QLatin1String(c.slider));
+        ASSERT_NE(slider, nullptr) << c.slider;
+        EXPECT_EQ(slider->minimum(), c.min) << c.slider;
+        EXPECT_EQ(slider->maximum(), c.max) << c.slider;
+        EXPECT_EQ(slider->orientation(), Qt::Horizontal) << c.slider;
+    }
+}
+
+// ---- loading and storing ---------------------------------------------------------------------------------
+
+class Mp3StoreTest : public DialogTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(Mp3StoreTest, ShowsTheSettingsAndStoresEveryControlOnlyOnOk) {
+    const bool ok = GetParam();
+    Config.mp3srate = 4, Config.mp3mode = 3, Config.mp3bitrate = 11, Config.mp3vbr = true;
+    Config.mp3vbrquality = 2, Config.mp3private = true, Config.mp3crc = false, Config.mp3original = true;
+    Config.mp3copyright = false;
+    Config.flaccompression = 1;  // another writer's setting, which must stay as it is
+    const config before = Config;
+    TMP3EncoderForm dialog(&main_);
+    struct Shown {
+        int srate, mode, bitrate;
+        bool vbr;
+        int quality;
+        bool priv, crc, original, copyright;
+    } shown{};
+    RunDialog(
+        dialog,
+        [&] {
+            shown = {dialog.srbox()->currentIndex(),      dialog.chbox()->currentIndex(),
+                     dialog.bitratebox()->currentIndex(), dialog.mp3vbr()->isChecked(),
+                     dialog.vbrquality()->value(),        dialog.mp3private()->isChecked(),
+                     dialog.mp3crc()->isChecked(),        dialog.mp3original()->isChecked(),
+                     dialog.mp3copyright()->isChecked()};
+            dialog.srbox()->setCurrentIndex(9);
+            dialog.chbox()->setCurrentIndex(4);
+            dialog.bitratebox()->setCurrentIndex(14);
+            dialog.mp3vbr()->setChecked(false);
+            dialog.vbrquality()->setValue(9);
+            dialog.mp3private()->setChecked(false);
+            dialog.mp3crc()->setChecked(true);
+            dialog.mp3original()->setChecked(false);
+            dialog.mp3copyright()->setChecked(true);
+        },
+        ok);
+
+    EXPECT_EQ(shown.srate, 4);
+    EXPECT_EQ(shown.mode, 3);
+    EXPECT_EQ(shown.bitrate, 11);
+    EXPECT_TRUE(shown.vbr);
+    EXPECT_EQ(shown.quality, 2);
+    EXPECT_TRUE(shown.priv);
+    EXPECT_FALSE(shown.crc);
+    EXPECT_TRUE(shown.original);
+    EXPECT_FALSE(shown.copyright);
+
+    config expected = before;
+    if (ok) {
+        expected.mp3srate = 9, expected.mp3mode = 4, expected.mp3bitrate = 14, expected.mp3vbr = false;
+        expected.mp3vbrquality = 9, expected.mp3private = false, expected.mp3crc = true;
+        expected.mp3original = false, expected.mp3copyright = true;
+    }
+    EXPECT_TRUE(Config == expected);
+    EXPECT_EQ(Config.mp3bitrate, expected.mp3bitrate);
+    EXPECT_EQ(Config.mp3vbrquality, expected.mp3vbrquality);
+}
+
+INSTANTIATE_TEST_SUITE_P(OkAndCancel, Mp3StoreTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Ok" : "Cancel"; });
+
+// Each of the four flag boxes shows and stores its own setting, not a neighbour's.
+struct FlagCase {
+    const char* box;
+    bool config::*setting;
+};
+
+class Mp3FlagTest : public DialogTest, public ::testing::WithParamInterface<FlagCase> {};
+
+TEST_P(Mp3FlagTest, BoxIsWiredToItsOwnSetting) {
+    const FlagCase& c = GetParam();
+    TMP3EncoderForm dialog(&main_);
+    const std::array<QCheckBox*, 4> boxes{dialog.mp3private(), dialog.mp3crc(), dialog.mp3original(),
+                                          dialog.mp3copyright()};
+    Config.*c.setting = true;
+    QStringList ticked;
+    RunDialog(
+        dialog,
+        [&] {
+            for (QCheckBox* box : boxes)
+                if (box->isChecked()) ticked << box->objectName();
+            for (QCheckBox* box : boxes) box->setChecked(box->objectName() != QLatin1String(c.box));
+        },
+        true);
+    EXPECT_EQ(ticked, QStringList{QLatin1String(c.box)});
+    config expected{};
+    expected.mp3private = expected.mp3crc = expected.mp3original = expected.mp3copyright = true;
+    expected.*c.setting = false;
+    EXPECT_TRUE(Config == expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, Mp3FlagTest,
+                         ::testing::Values(FlagCase{"mp3private", &config::mp3private},
+                                           FlagCase{"mp3crc", &config::mp3crc},
+                                           FlagCase{"mp3original", &config::mp3original},
+                                           FlagCase{"mp3copyright", &config::mp3copyright}),
+                         [](const auto& info) { return std::string(info.param.box); });
+
+class FlacStoreTest : public DialogTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FlacStoreTest, ShowsTheSettingsAndStoresEveryControlOnlyOnOk) {
+    const bool ok = GetParam();
+    Config.flacsamplerate = 7, Config.flacmode = 1, Config.flaccompression = 2, Config.flacnonsubset = true;
+    Config.flacbps = 2;        // kept but never edited by the dialog
+    Config.mp3vbrquality = 0;  // another writer's setting
+    const config before = Config;
+    TFLACEncoderForm dialog(&main_);
+    int srate = -1, mode = -1, level = -1;
+    bool nonSubset = false;
+    RunDialog(
+        dialog,
+        [&] {
+            srate = dialog.srbox()->currentIndex();
+            mode = dialog.chbox()->currentIndex();
+            level = dialog.levelbox()->value();
+            nonSubset = dialog.flacsubset()->isChecked();
+            dialog.srbox()->setCurrentIndex(12);
+            dialog.chbox()->setCurrentIndex(2);
+            dialog.levelbox()->setValue(8);
+            dialog.flacsubset()->setChecked(false);
+        },
+        ok);
+
+    EXPECT_EQ(srate, 7);
+    EXPECT_EQ(mode, 1);
+    EXPECT_EQ(level, 2);
+    EXPECT_TRUE(nonSubset);
+    config expected = before;
+    if (ok) {
+        expected.flacsamplerate = 12, expected.flacmode = 2, expected.flaccompression = 8;
+        expected.flacnonsubset = false;
+    }
+    EXPECT_TRUE(Config == expected);
+    EXPECT_EQ(Config.flaccompression, expected.flaccompression);
+}
+
+INSTANTIATE_TEST_SUITE_P(OkAndCancel, FlacStoreTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Ok" : "Cancel"; });
+
+// A dialog made once for the whole run must show the settings as they are now, not the edits a
+// cancelled showing left in its controls, nor the values it had when it was created.
+TEST_F(DialogTest, EveryShowingReloadsTheSettings) {
+    TMP3EncoderForm mp3(&main_);
+    TFLACEncoderForm flac(&main_);
+    RunDialog(
+        mp3,
+        [&] {
+            mp3.bitratebox()->setCurrentIndex(0);
+            mp3.vbrquality()->setValue(0);
+            mp3.mp3crc()->setChecked(true);
+        },
+        false);
+    RunDialog(
+        flac,
+        [&] {
+            flac.levelbox()->setValue(0);
+            flac.chbox()->setCurrentIndex(1);
+        },
+        false);
+    EXPECT_TRUE(Config == config{});
+
+    Config.mp3bitrate = 8, Config.mp3vbrquality = 7, Config.mp3vbr = true;
+    Config.flaccompression = 3, Config.flacsamplerate = 5;
+    int bitrate = -1, quality = -1, level = -1, flacRate = -1, flacMode = -1;
+    bool vbr = false, crc = true;
+    RunDialog(
+        mp3,
+        [&] {
+            bitrate = mp3.bitratebox()->currentIndex();
+            quality = mp3.vbrquality()->value();
+            vbr = mp3.mp3vbr()->isChecked();
+            crc = mp3.mp3crc()->isChecked();
+        },
+        false);
+    RunDialog(
+        flac,
+        [&] {
+            level = flac.levelbox()->value();
+            flacRate = flac.srbox()->currentIndex();
+            flacMode = flac.chbox()->currentIndex();
+        },
+        false);
+    EXPECT_EQ(bitrate, 8);
+    EXPECT_EQ(quality, 7);
+    EXPECT_TRUE(vbr);
+    EXPECT_FALSE(crc);
+    EXPECT_EQ(level, 3);
+    EXPECT_EQ(flacRate, 5);
+    EXPECT_EQ(flacMode, 0);
+}
+
+// ---- stored values outside the lists ---------------------------------------------------------------------
+
+// A value the settings file can hold but the list cannot show appears as the item the writer uses for it,
+// and "Ok" without a change stores that item.
+struct OutOfRangeCase {
+    const char* name;
+    Dialog dialog;
+    int config::*setting;
+    int stored;
+    int shownAndKept;
+};
+
+class OutOfRangeTest : public DialogTest, public ::testing::WithParamInterface<OutOfRangeCase> {};
+
+TEST_P(OutOfRangeTest, ShowsWhatTheWriterUsesAndOkKeepsIt) {
+    const OutOfRangeCase& c = GetParam();
+    Config.*c.setting = c.stored;
+    auto dialog = MakeDialog(c.dialog, &main_);
+    RunDialog(
+        *dialog, [] {}, true);
+    EXPECT_EQ(Config.*c.setting, c.shownAndKept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, OutOfRangeTest,
+    ::testing::Values(OutOfRangeCase{"Mp3BitrateToDefault128", Dialog::MP3, &config::mp3bitrate, 15, 5},
+                      OutOfRangeCase{"Mp3NegativeBitrate", Dialog::MP3, &config::mp3bitrate, -1, 5},
+                      OutOfRangeCase{"Mp3RateToSameAsOriginal", Dialog::MP3, &config::mp3srate, 10, 0},
+                      OutOfRangeCase{"Mp3ModeToStereo", Dialog::MP3, &config::mp3mode, 5, 1},
+                      OutOfRangeCase{"Mp3QualityAboveTop", Dialog::MP3, &config::mp3vbrquality, 12, 9},
+                      OutOfRangeCase{"Mp3QualityBelowBottom", Dialog::MP3, &config::mp3vbrquality, -4, 0},
+                      OutOfRangeCase{"FlacRateToSameAsOriginal", Dialog::FLAC, &config::flacsamplerate, 13,
+                                     0},
+                      OutOfRangeCase{"FlacModeToMono", Dialog::FLAC, &config::flacmode, 3, 2},
+                      OutOfRangeCase{"FlacLevelAboveTop", Dialog::FLAC, &config::flaccompression, 9, 8},
+                      OutOfRangeCase{"FlacLevelBelowBottom", Dialog::FLAC, &config::flaccompression, -1, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- from the main window --------------------------------------------------------------------------------
+
+class EncoderOptionsTest : public GuiTest {};
+
+TEST_F(EncoderOptionsTest, EncoderOptionsOpensTheWritersOwnDialog) {
+    SeedSettings({{"mp3bitrate", "9"}, {"flaccompression", "8"}});
+    Tmainform& form = MakeWindow();
+    struct Case {
+        const char* shortName;
+        const char* caption;
+    };
+    for (const Case& c : {Case{"MP3", "MP3 Encoder Options"}, Case{"FLAC", "FLAC Encoder Options"}}) {
+        SCOPED_TRACE(c.shortName);
+        const int index = CodecIndex(form, QString::fromLatin1(c.shortName));
+        ASSERT_GE(index, 0);
+        form.FormatBox()->setCurrentIndex(index);
+        ASSERT_TRUE(form.EncoderOptionsButton()->isEnabled());
+        QString caption;
+        int shown = -1;
+        bool opened = false;
+        QTimer::singleShot(50, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* mp3 = qobject_cast<TMP3EncoderForm*>(modal)) {
+                opened = true;
+                caption = mp3->windowTitle();
+                shown = mp3->bitratebox()->currentIndex();
+                mp3->bitratebox()->setCurrentIndex(2);
+                mp3->okButton()->click();
+            } else if (auto* flac = qobject_cast<TFLACEncoderForm*>(modal)) {
+                opened = true;
+                caption = flac->windowTitle();
+                shown = flac->levelbox()->value();
+                flac->levelbox()->setValue(4);
+                flac->okButton()->click();
+            } else if (auto* other = qobject_cast<QDialog*>(modal)) {
+                other->reject();
+            }
+        });
+        QTest::mouseClick(form.EncoderOptionsButton(), Qt::LeftButton);
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(caption, QString::fromLatin1(c.caption));
+        EXPECT_EQ(shown, QString::fromLatin1(c.shortName) == QLatin1String("MP3") ? 9 : 8);
+    }
+    EXPECT_EQ(Config.mp3bitrate, 2);
+    EXPECT_EQ(Config.flaccompression, 4);
+}
