@@ -46,13 +46,16 @@ void Decode(const uint8_t* in, int code, size_t count, T* out) {
     }
 }
 
-// Rounds to nearest and clips to [low, high]; NaN gives 0.
+// Rounds to nearest (ties to even) and clips to [low, high]; NaN gives 0. Rounding adds and removes
+// 1.5 * 2^52, which leaves the nearest integer in double arithmetic: std::nearbyint is a library call on
+// baseline x86-64 and cost a tenth of a lossless encode's time.
 inline int64_t ToInteger(double value, double scale, int64_t low, int64_t high) {
-    const double scaled = std::nearbyint(value * scale);
+    const double scaled = value * scale;
     if (std::isnan(scaled)) return 0;
     if (scaled <= static_cast<double>(low)) return low;
     if (scaled >= static_cast<double>(high)) return high;
-    return static_cast<int64_t>(scaled);
+    constexpr double kRoundingMagic = 6755399441055744.0;
+    return static_cast<int64_t>((scaled + kRoundingMagic) - kRoundingMagic);
 }
 
 template <typename T>
