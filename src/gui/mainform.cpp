@@ -6,6 +6,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -312,6 +315,18 @@ void Tmainform::FormShow() {
         setWindowOpacity(0.0);
     }
     processfolder();
+}
+
+void Tmainform::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void Tmainform::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    event->acceptProposedAction();
+    WMDropFiles(paths);
 }
 
 void Tmainform::formatboxChange(int index) {

@@ -107,6 +107,9 @@ class Tmainform : public QMainWindow, public FrontEnd {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Files dropped anywhere on the window outside the list (the list takes its own drops).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void FormCreate();
