@@ -14,6 +14,7 @@
 
 #include "config.h"
 #include "flacencoderform.h"
+#include "formatbox.h"
 #include "gui_helpers.h"
 #include "mainform.h"
 #include "mp3encoderform.h"
