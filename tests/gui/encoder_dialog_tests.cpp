@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QSlider>
@@ -11,6 +12,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 #include "config.h"
 #include "flacencoderform.h"
@@ -63,6 +65,9 @@ struct TextCase {
     const char* child;  // object name; empty for the dialog's own caption
     const char* text;
 };
+void PrintTo(const TextCase& c, std::ostream* os) {
+    *os << c.child;
+}
 
 class DialogTextTest : public DialogTest, public ::testing::WithParamInterface<TextCase> {};
 
@@ -99,6 +104,9 @@ struct ListCase {
     const char* box;
     QStringList items;
 };
+void PrintTo(const ListCase& c, std::ostream* os) {
+    *os << c.box;
+}
 
 class DialogListTest : public DialogTest, public ::testing::WithParamInterface<ListCase> {};
 
@@ -144,6 +152,20 @@ TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
         EXPECT_EQ(slider->minimum(), c.min) << c.slider;
         EXPECT_EQ(slider->maximum(), c.max) << c.slider;
         EXPECT_EQ(slider->orientation(), Qt::Horizontal) << c.slider;
+    }
+}
+
+// The dialogs have a fixed size, so a layout that needs more room than they give would clip controls.
+TEST_F(DialogTest, EveryControlFitsTheFixedSize) {
+    for (Dialog which : {Dialog::MP3, Dialog::FLAC}) {
+        auto dialog = MakeDialog(which, &main_);
+        dialog->show();
+        QApplication::processEvents();
+        const QSize needed = dialog->layout()->minimumSize();
+        EXPECT_LE(needed.width(), dialog->width()) << dialog->windowTitle().toStdString();
+        EXPECT_LE(needed.height(), dialog->height()) << dialog->windowTitle().toStdString();
+        EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+        dialog->hide();
     }
 }
 
@@ -214,6 +236,9 @@ struct FlagCase {
     const char* box;
     bool config::*setting;
 };
+void PrintTo(const FlagCase& c, std::ostream* os) {
+    *os << c.box;
+}
 
 class Mp3FlagTest : public DialogTest, public ::testing::WithParamInterface<FlagCase> {};
 
@@ -350,6 +375,9 @@ struct OutOfRangeCase {
     int stored;
     int shownAndKept;
 };
+void PrintTo(const OutOfRangeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class OutOfRangeTest : public DialogTest, public ::testing::WithParamInterface<OutOfRangeCase> {};
 
