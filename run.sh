@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the release configuration and starts the program with the given
-# arguments. Until the desktop program lands it starts wavetrove-probe.
+# arguments (wavetrove-probe when the program is not built).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/deps.sh
