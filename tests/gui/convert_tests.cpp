@@ -164,7 +164,9 @@ TEST_F(ConvertTest, CancelClosesAtOnceAndTheWindowWaitsForTheWorkers) {
 
 TEST_F(ConvertTest, TheWindowStaysResponsiveWhileTwoWorkersConvert) {
     Tmainform& form = WavWindow({"x", "y"}, 2, {{"wavsrate", "1"}});
-    for (const char* n : {"x", "y"}) MakeWav(files_ / (std::string(n) + ".wav"), 20.0);
+    for (const char* n : {"x", "y"})
+        MakeWav(files_ / (std::string(n) + ".wav"),
+                90.0);  // long enough to span many ticks even on a fast machine
     QElapsedTimer clock;
     qint64 last = 0, worstGap = 0;
     int ticks = 0;
