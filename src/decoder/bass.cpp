@@ -50,11 +50,9 @@ TBASSReaderu::~TBASSReaderu() {
 int TBASSReaderu::ReadBlock(const uint8_t*& data, uint32_t& count) {
     data = nullptr;
     count = 0;
-    if (BASS_ChannelIsActive(handle_) == BASS_ACTIVE_STOPPED) return 1;
-    const DWORD got = BASS_ChannelGetData(handle_, buffer_.get(), kBlockRequest);
-    // -1 is the host's error answer; more than was asked for would mean a broken host and is treated alike.
-    if (static_cast<int32_t>(got) < 0 || got > kBlockRequest) return 1;
-    count = got;
+    const int64_t got = decoder_util::ReadHostBlock(handle_, buffer_.get());
+    if (got < 0) return 1;
+    count = static_cast<uint32_t>(got);
     bytesRead_ += got;
     progress_ = SaturateToInt(std::nearbyint(static_cast<double>(bytesRead_) * progressFactor_));
     data = buffer_.get();

@@ -33,7 +33,6 @@ class TBASSReaderu : public TDecoder {
     const char* ClassName() const override { return "TBASSReaderu"; }
 
     static constexpr size_t kBufferSize = 131072;
-    static constexpr uint32_t kBlockRequest = 8192;
     static constexpr DWORD kFlagsFloat = 0x80220100;  // Unicode name, decode only, prescan, float
     static constexpr DWORD kFlags16Bit = 0x80220000;  // the same, 16-bit integer
 

@@ -13,7 +13,6 @@ namespace {
 
 constexpr DWORD kMusicFlags = 0x80220000;  // Unicode name, decode only, prescan
 constexpr size_t kBufferSize = 131072;
-constexpr uint32_t kBlockRequest = 8192;
 
 class TMODReader final : public TDecoder {
   public:
@@ -59,10 +58,9 @@ class TMODReader final : public TDecoder {
     int ReadBlock(const uint8_t*& data, uint32_t& count) override {
         data = nullptr;
         count = 0;
-        if (BASS_ChannelIsActive(handle_) == BASS_ACTIVE_STOPPED) return 1;
-        const DWORD got = BASS_ChannelGetData(handle_, buffer_.get(), kBlockRequest);
-        if (static_cast<int32_t>(got) < 0 || got > kBlockRequest) return 1;
-        count = got;
+        const int64_t got = decoder_util::ReadHostBlock(handle_, buffer_.get());
+        if (got < 0) return 1;
+        count = static_cast<uint32_t>(got);
         bytesRead_ += got;
         progress_ = SaturateToInt(std::trunc(static_cast<double>(bytesRead_) * progressFactor_));
         data = buffer_.get();
