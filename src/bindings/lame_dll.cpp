@@ -1,6 +1,6 @@
 // The LAME DLL interface over libmp3lame: each stream handle names one lame_global_flags, and each field of
 // the configuration record is mapped onto the library setting the DLL maps it to.
-#include "lame_dll.h"
+#include "bindings/lame_dll.h"
 
 #include <lame/lame.h>
 

@@ -1,5 +1,5 @@
 // Run-time loading of libFLAC with dlopen and binding of its stream encoder entry points by name.
-#include "libflac.h"
+#include "bindings/libflac.h"
 
 #include <dlfcn.h>
 

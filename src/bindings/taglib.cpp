@@ -1,6 +1,6 @@
 // Run-time binding of libtagwrapper.so through dlopen/dlsym. The pointer types come from the wrapper's
 // own C header, so a signature change there breaks this build instead of the call at run time.
-#include "taglib.h"
+#include "bindings/taglib.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <climits>
 #include <string>
 
-#include "tagwrapper.h"
+#include "platform/tagwrapper/tagwrapper.h"
 
 namespace taglib {
 namespace {

@@ -1,5 +1,5 @@
 // Availability of the Windows Media runtime substitute.
-#include "wmf9.h"
+#include "bindings/wmf9.h"
 
 // The substitute over FFmpeg's WMA encoders and ASF muxer does not exist yet, so the WMA source and writer
 // stay unregistered and the writer list has its shorter form.

@@ -1,6 +1,6 @@
 // TADXReader: Dreamcast ADX/AIX files; the tag library can't read them, so they carry no tags.
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

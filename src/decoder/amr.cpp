@@ -1,6 +1,6 @@
 // TAMRReader: AMR-NB and AMR-WB files, delivered as 16-bit PCM; they carry no tags.
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // TBASSReaderu: any file BASS or one of its add-ons opens as a stream, delivered in blocks of at most
 // 8192 bytes as 32-bit float or 16-bit PCM.
-#include "bass.h"
+#include "decoder/bass.h"
 
 #include <cmath>
 
@@ -8,7 +8,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-#include "decoder_util.h"
+#include "decoder/decoder_util.h"
 
 using decoder_util::SaturateToInt;
 

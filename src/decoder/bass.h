@@ -8,8 +8,8 @@
 #include <span>
 #include <string>
 
-#include "bass/bass.h"
-#include "reader.h"
+#include "platform/bass/bass.h"
+#include "decoder/reader.h"
 
 class TBASSReaderu : public TDecoder {
   public:

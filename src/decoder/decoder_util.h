@@ -5,7 +5,7 @@
 #include <climits>
 #include <string>
 
-#include "bass/bass.h"
+#include "platform/bass/bass.h"
 
 namespace decoder_util {
 

@@ -1,6 +1,6 @@
 // TDSFReader: DSD files (DSF, DSDIFF), delivered as float.
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // The source registry: library start-up and shut-down, the fixed class order, lookups by extension and the
 // open-file dialog filter.
-#include "manager.h"
+#include "decoder/manager.h"
 
-#include "bass/bass.h"
-#include "sources.h"
-#include "taglib.h"
-#include "decoder_util.h"
+#include "platform/bass/bass.h"
+#include "decoder/sources.h"
+#include "bindings/taglib.h"
+#include "decoder/decoder_util.h"
 
 #if WAVETROVE_HAVE_WMF9
-#include "wmf9.h"
+#include "bindings/wmf9.h"
 #else
 // No Windows Media runtime substitute is built: its formats stay unsupported.
 static bool WMF9Available() {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "reader.h"
+#include "decoder/reader.h"
 
 class TDecManager {
   public:

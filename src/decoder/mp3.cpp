@@ -1,6 +1,6 @@
 // TMP3Reader: MPEG audio layer 2 and 3 files, delivered as 16-bit PCM.
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

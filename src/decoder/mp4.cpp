@@ -1,6 +1,6 @@
 // TMP4Reader: AAC and ALAC in MP4 containers, delivered as float.
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

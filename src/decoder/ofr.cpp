@@ -1,6 +1,6 @@
 // TOFRReader: OptimFROG files, delivered as float (invalid where no decoder for them is installed).
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

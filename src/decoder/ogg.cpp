@@ -1,6 +1,6 @@
 // TOGGReader: Ogg Vorbis files, delivered as 16-bit PCM.
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

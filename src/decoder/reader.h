@@ -1,5 +1,5 @@
 // The audio source interface: the abstract TDecoder every input source derives from, the class type the
-// source registry keeps per source class, and the small records that describe PCM streams and tags.
+// source registry keeps per source class, and the format declarations of source classes.
 #pragma once
 
 #include <cstdint>
@@ -8,56 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "audioformat/audioformat.h"
+
 // One (display name, ".ext") pair by which a source class declares an extension it reads.
 struct TFormatDescription {
     std::string name;
     std::string extension;  // lower case, with its leading dot
 };
 using TFormats = std::vector<TFormatDescription>;
-
-// Tags carried between sources, writers and the tag library; an empty string means absent.
-struct TagFrame {
-    std::string title;
-    std::string artist;
-    std::string album;
-    std::string track;  // decimal text, "0" when the tag holds none
-    std::string year;   // decimal text, "0" when the tag holds none
-    std::string genre;
-
-    void Clear();
-    bool operator==(const TagFrame&) const = default;
-};
-
-// The Windows wave format record, kept byte-compatible because writers and tests compare it as 18 bytes.
-#pragma pack(push, 1)
-struct WAVEFORMATEX {
-    uint16_t wFormatTag;  // 1 = integer PCM, 3 = IEEE float
-    uint16_t nChannels;
-    uint32_t nSamplesPerSec;
-    uint32_t nAvgBytesPerSec;
-    uint16_t nBlockAlign;
-    uint16_t wBitsPerSample;
-    uint16_t cbSize;
-};
-#pragma pack(pop)
-static_assert(sizeof(WAVEFORMATEX) == 18, "WAVEFORMATEX must stay the packed 18-byte record");
-
-constexpr uint16_t WAVE_FORMAT_PCM = 1;
-constexpr uint16_t WAVE_FORMAT_IEEE_FLOAT = 3;
-
-// Fills every field; nBlockAlign = channels * (bits div 8), nAvgBytesPerSec = nBlockAlign * rate, cbSize 0.
-WAVEFORMATEX MakeWaveFormat(uint16_t formatTag, uint32_t sampleRate, uint16_t channels, uint16_t bits);
-
-// Sample-format codes understood by the resampler.
-constexpr int SAMPLE_FORMAT_8BIT = 1;
-constexpr int SAMPLE_FORMAT_16BIT = 2;
-constexpr int SAMPLE_FORMAT_24BIT = 4;
-constexpr int SAMPLE_FORMAT_32BIT = 8;
-constexpr int SAMPLE_FORMAT_FLOAT = 16;
-constexpr int SAMPLE_FORMAT_OTHER = -1;
-
-// 8 -> 1, 16 -> 2, 24 -> 4, 32 -> 8 (tag 1) or 16 (any other tag), anything else -> -1.
-int SampleFormatCode(const WAVEFORMATEX& format);
 
 // Raised when an operation a class does not provide is called (the run-time library's abstract-method error).
 class EAbstractError : public std::logic_error {

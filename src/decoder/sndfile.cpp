@@ -1,7 +1,7 @@
 // TBassSndReader: the assorted formats (AU, IFF/SVX, VOC, CAF, W64, GSM, ...) read through general decoders;
 // the tag library cannot copy their tags.
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Class references of every concrete source class, for the source registry's explicit list.
 #pragma once
 
-#include "reader.h"
+#include "decoder/reader.h"
 
 extern const DecoderClass& TWMAReaderClass;
 extern const DecoderClass& TAPEReaderClass;

@@ -1,6 +1,6 @@
 // TSPXReader: Speex files, delivered as 16-bit PCM.
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

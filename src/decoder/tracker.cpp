@@ -2,10 +2,10 @@
 // rate BASS was initialised with.
 #include <cmath>
 
-#include "bass/bass.h"
-#include "reader.h"
-#include "sources.h"
-#include "decoder_util.h"
+#include "platform/bass/bass.h"
+#include "decoder/reader.h"
+#include "decoder/sources.h"
+#include "decoder/decoder_util.h"
 
 using decoder_util::SaturateToInt;
 

@@ -1,6 +1,6 @@
 // TTTAReader: TrueAudio files, delivered as float.
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // key=value block the decoder reports.
 #include <cstring>
 
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 
@@ -28,10 +28,11 @@ class TVQFReader final : public TBASSReaderu {
         : TBASSReaderu(fileName, floatOutput) {}
 
     void GetTags(TagFrame& tags) const override {
+        // Assigned as whole strings: GCC 12 warns (-Wrestrict) about copying literals into cleared ones.
         tags.Clear();
-        tags.track = "0";
-        tags.year = "Unknown";
-        tags.genre = "Unknown";
+        tags.track = std::string("0");
+        tags.year = std::string("Unknown");
+        tags.genre = std::string("Unknown");
         const char* entry = BASS_ChannelGetTags(handle_, BASS_TAG_OGG);
         if (!entry) return;
         while (*entry) {

@@ -1,6 +1,6 @@
 // TWAVReader: RIFF WAVE files, delivered as float so every stored depth passes unchanged.
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // TWMAReader: Windows Media Audio files; registered only when the Windows Media runtime is available.
-#include "bass.h"
-#include "sources.h"
+#include "decoder/bass.h"
+#include "decoder/sources.h"
 
 namespace {
 

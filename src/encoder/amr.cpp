@@ -1,8 +1,8 @@
 // AMR writer, the FFmpeg-based writer for AMR-NB and AMR-WB; AMR files carry no tags. Its encoder is not
 // built yet, so the class answers the registry's questions and fails every file cleanly with the
 // missing-library error.
-#include "unavailable.h"
-#include "writers.h"
+#include "encoder/unavailable.h"
+#include "encoder/writers.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "change_ext.h"
-#include "config.h"
-#include "libflac.h"
-#include "writers.h"
+#include "encoder/change_ext.h"
+#include "wvt/config.h"
+#include "bindings/libflac.h"
+#include "encoder/writers.h"
 
 namespace {
 

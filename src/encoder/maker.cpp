@@ -1,11 +1,11 @@
 // Shared behaviour of every writer: the base tag writing through the tag library, the option dialog hook
 // and the helpers the writers' format choices are built on.
-#include "maker.h"
+#include "encoder/maker.h"
 
 #include <charconv>
 #include <cstdlib>
 
-#include "taglib.h"
+#include "bindings/taglib.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "reader.h"
+#include "audioformat/audioformat.h"
 
 // A writer failure; the message is the fixed text the pipeline reports.
 class EEncoderError : public std::runtime_error {

@@ -1,10 +1,10 @@
 // The writer registry, built from one explicit list so that the codec indexes are fixed by this file alone.
-#include "manager.h"
+#include "encoder/manager.h"
 
-#include "writers.h"
+#include "encoder/writers.h"
 
 #if WAVETROVE_HAVE_WMF9
-#include "wmf9.h"
+#include "bindings/wmf9.h"
 #else
 // No Windows Media runtime substitute is built: the WMA writer is not listed.
 static bool WMF9Available() {

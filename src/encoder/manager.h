@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "maker.h"
+#include "encoder/maker.h"
 
 class TEncManager {
   public:

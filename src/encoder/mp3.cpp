@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "change_ext.h"
-#include "config.h"
-#include "lame_dll.h"
-#include "writers.h"
+#include "encoder/change_ext.h"
+#include "wvt/config.h"
+#include "bindings/lame_dll.h"
+#include "encoder/writers.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // WAV, AIFF and GSM writers: the pipeline hands them 32-bit float blocks and libsndfile converts them into
 // the stored sample format. Clipping is switched on because only then does libsndfile scale by 2^(n-1),
 // the same factor the sources use, so lossless integer input comes back bit-identical.
-#include "sndfile_writer.h"
+#include "encoder/sndfile_writer.h"
 
 #include <sndfile.h>
 
@@ -10,8 +10,8 @@
 #include <fstream>
 #include <vector>
 
-#include "config.h"
-#include "writers.h"
+#include "wvt/config.h"
+#include "encoder/writers.h"
 
 namespace {
 

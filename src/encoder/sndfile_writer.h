@@ -2,7 +2,7 @@
 // and tests. The class references are in writers.h.
 #pragma once
 
-#include "maker.h"
+#include "encoder/maker.h"
 
 enum class SndfileContainer { WAV, AIFF };
 

@@ -1,6 +1,6 @@
 // Writers whose encoder library is missing fail at construction, so the pipeline reports the file as failed
 // and no output is left behind.
-#include "unavailable.h"
+#include "encoder/unavailable.h"
 
 bool UnavailableEncoderClass::WriteTags(const std::string& fileName, const TagFrame& tags) const {
     return facts_.writesTags ? EncoderClass::WriteTags(fileName, tags) : true;

@@ -2,7 +2,7 @@
 // questions with the writer's own facts, and creating a writer fails cleanly before any output exists.
 #pragma once
 
-#include "maker.h"
+#include "encoder/maker.h"
 
 struct UnavailableWriterFacts {
     const char* name;

@@ -1,8 +1,8 @@
 // WMA writer over the Windows Media runtime substitute; listed only where that runtime is available. Its
 // encoder is not built yet, so the class answers the registry's questions and fails every file cleanly with
 // the missing-library error.
-#include "unavailable.h"
-#include "writers.h"
+#include "encoder/unavailable.h"
+#include "encoder/writers.h"
 
 namespace {
 

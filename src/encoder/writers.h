@@ -1,7 +1,7 @@
 // Class references of every concrete writer class, for the writer registry's explicit list.
 #pragma once
 
-#include "maker.h"
+#include "encoder/maker.h"
 
 extern const EncoderClass& MP3writerClass;
 extern const EncoderClass& WMAwriterClass;

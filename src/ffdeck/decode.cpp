@@ -8,7 +8,7 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
-#include "ffdeck.h"
+#include "ffdeck/ffdeck.h"
 
 namespace ffdeck {
 

@@ -1,7 +1,7 @@
 // Opening and closing the FFmpeg decoding state of one stream: demuxer, best audio stream, decoder.
 #include <cstdio>
 
-#include "ffdeck.h"
+#include "ffdeck/ffdeck.h"
 
 namespace ffdeck {
 

@@ -11,7 +11,7 @@ extern "C" {
 #include <memory>
 #include <mutex>
 
-#include "bass_addon.h"
+#include "platform/bass/bass_addon.h"
 
 namespace ffdeck {
 

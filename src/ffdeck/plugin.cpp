@@ -2,7 +2,7 @@
 // create procedures the host calls, and the three exported stream creators.
 #include <cstdio>
 
-#include "ffdeck.h"
+#include "ffdeck/ffdeck.h"
 
 #define FFDECK_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -2,7 +2,7 @@
 // host's length, can-set-position and set-position entries, and seek requests applied by the next read.
 #include <algorithm>
 
-#include "ffdeck.h"
+#include "ffdeck/ffdeck.h"
 
 namespace ffdeck {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ffdeck.h"
+#include "ffdeck/ffdeck.h"
 
 namespace ffdeck {
 

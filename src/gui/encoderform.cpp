@@ -1,5 +1,5 @@
 // Option dialog base.
-#include "encoderform.h"
+#include "gui/encoderform.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

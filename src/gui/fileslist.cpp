@@ -1,5 +1,5 @@
 // Conversion list model and view.
-#include "fileslist.h"
+#include "gui/fileslist.h"
 
 #include <QDropEvent>
 #include <QFileInfo>
@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "listheader.h"
+#include "gui/listheader.h"
 
 namespace {
 QString Q(const std::string& text) {

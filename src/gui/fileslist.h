@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "filesitem.h"
+#include "wvt/filesitem.h"
 
 class TListHeader;
 

@@ -1,5 +1,5 @@
 // FLAC option dialog.
-#include "flacencoderform.h"
+#include "gui/flacencoderform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QSlider>
 
-#include "config.h"
+#include "wvt/config.h"
 
 namespace {
 // A stored index outside the list shows the item the writer uses for it, so "Ok" keeps that meaning.

@@ -2,7 +2,7 @@
 // encoder may leave the streamable subset, kept in the flac* settings.
 #pragma once
 
-#include "encoderform.h"
+#include "gui/encoderform.h"
 
 class QCheckBox;
 class QComboBox;

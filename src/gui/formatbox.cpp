@@ -1,5 +1,5 @@
 // Format box drawing: the short name on a rounded badge, the description beside it.
-#include "formatbox.h"
+#include "gui/formatbox.h"
 
 #include <algorithm>
 

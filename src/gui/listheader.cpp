@@ -1,5 +1,5 @@
 // Header with the "Check/Uncheck All Files" box in the first column.
-#include "listheader.h"
+#include "gui/listheader.h"
 
 #include <QMouseEvent>
 #include <QPainter>

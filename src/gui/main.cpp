@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 
-#include "mainform.h"
+#include "gui/mainform.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -1,5 +1,5 @@
 // Main window: creation, first display, the format and folder controls, Help, and shutdown.
-#include "mainform.h"
+#include "gui/mainform.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,24 +24,24 @@
 #include <QUrl>
 #include <filesystem>
 
-#include "config.h"
+#include "wvt/config.h"
 #include "decoder/manager.h"
 #include "encoder/manager.h"
-#include "encoderform.h"
-#include "fileslist.h"
-#include "flacencoderform.h"
-#include "formatbox.h"
-#include "intake.h"
-#include "listheader.h"
-#include "messages.h"
-#include "mp3encoderform.h"
-#include "overwritedialog.h"
-#include "progressform.h"
-#include "settings.h"
-#include "transcoder.h"
-#include "waitform.h"
-#include "wavencoderform.h"
-#include "wmf9.h"
+#include "gui/encoderform.h"
+#include "gui/fileslist.h"
+#include "gui/flacencoderform.h"
+#include "gui/formatbox.h"
+#include "wvt/intake.h"
+#include "gui/listheader.h"
+#include "gui/messages.h"
+#include "gui/mp3encoderform.h"
+#include "gui/overwritedialog.h"
+#include "gui/progressform.h"
+#include "wvt/settings.h"
+#include "wvt/transcoder.h"
+#include "gui/waitform.h"
+#include "gui/wavencoderform.h"
+#include "bindings/wmf9.h"
 
 static void InitIconResources() {
     Q_INIT_RESOURCE(icons);

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "frontend.h"
-#include "optionsdialogs.h"
+#include "wvt/frontend.h"
+#include "gui/optionsdialogs.h"
 
 class QAction;
 class QCheckBox;

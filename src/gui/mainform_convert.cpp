@@ -9,13 +9,13 @@
 #include <QUrl>
 #include <cstdio>
 
-#include "config.h"
-#include "fileslist.h"
-#include "mainform.h"
-#include "messages.h"
-#include "overwritedialog.h"
-#include "progressform.h"
-#include "transcoder.h"
+#include "wvt/config.h"
+#include "gui/fileslist.h"
+#include "gui/mainform.h"
+#include "gui/messages.h"
+#include "gui/overwritedialog.h"
+#include "gui/progressform.h"
+#include "wvt/transcoder.h"
 
 namespace {
 QString Q(const std::string& text) {

@@ -7,14 +7,14 @@
 #include <QThread>
 #include <filesystem>
 
-#include "config.h"
+#include "wvt/config.h"
 #include "decoder/manager.h"
-#include "fileslist.h"
-#include "intake.h"
-#include "listheader.h"
-#include "mainform.h"
-#include "messages.h"
-#include "waitform.h"
+#include "gui/fileslist.h"
+#include "wvt/intake.h"
+#include "gui/listheader.h"
+#include "gui/mainform.h"
+#include "gui/messages.h"
+#include "gui/waitform.h"
 
 namespace {
 QString Q(const std::string& text) {

@@ -1,5 +1,5 @@
 // Default message boxes and file dialogs, and the hooks that replace them.
-#include "messages.h"
+#include "gui/messages.h"
 
 #include <QFileDialog>
 

@@ -1,5 +1,5 @@
 // MP3 option dialog.
-#include "mp3encoderform.h"
+#include "gui/mp3encoderform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QSlider>
 
-#include "config.h"
+#include "wvt/config.h"
 
 namespace {
 // The bit-rate index the writer falls back to for a stored index outside its table (128 kbit/s).

@@ -2,7 +2,7 @@
 // quality, and the four header flags, all kept in the mp3* settings.
 #pragma once
 
-#include "encoderform.h"
+#include "gui/encoderform.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,7 +1,7 @@
 // Binding of writer classes to their option dialogs.
-#include "optionsdialogs.h"
+#include "gui/optionsdialogs.h"
 
-#include "encoderform.h"
+#include "gui/encoderform.h"
 
 void TOptionsDialogs::Register(const std::string& writerName, TEncoderForm* form) {
     forms_[writerName] = form;

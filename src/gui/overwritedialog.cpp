@@ -1,5 +1,5 @@
 // The overwrite question.
-#include "overwritedialog.h"
+#include "gui/overwritedialog.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -10,7 +10,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "frontend.h"
+#include "wvt/frontend.h"
 
 TOverwriteDialog::TOverwriteDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),

@@ -1,5 +1,5 @@
 // Progress window and conversion log.
-#include "progressform.h"
+#include "gui/progressform.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,5 +1,5 @@
 // Wait window of a folder scan.
-#include "waitform.h"
+#include "gui/waitform.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

@@ -1,11 +1,11 @@
 // WAV/AIFF option dialog.
-#include "wavencoderform.h"
+#include "gui/wavencoderform.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 
-#include "config.h"
+#include "wvt/config.h"
 
 namespace {
 void SetIndex(QComboBox* box, int index) {

@@ -2,7 +2,7 @@
 // WAV settings (mode 1) or the AIFF settings (mode 2).
 #pragma once
 
-#include "encoderform.h"
+#include "gui/encoderform.h"
 
 class QComboBox;
 class QLabel;

@@ -18,14 +18,14 @@
 #include <string>
 #include <vector>
 
-#include "config.h"
+#include "wvt/config.h"
 #include "decoder/manager.h"
 #include "encoder/maker.h"
 #include "encoder/manager.h"
-#include "frontend.h"
-#include "intake.h"
-#include "settings.h"
-#include "transcoder.h"
+#include "wvt/frontend.h"
+#include "wvt/intake.h"
+#include "wvt/settings.h"
+#include "wvt/transcoder.h"
 
 namespace {
 

@@ -15,7 +15,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-#include "manager.h"
+#include "decoder/manager.h"
 
 namespace {
 

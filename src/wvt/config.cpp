@@ -1,4 +1,4 @@
 // The process-wide settings record.
-#include "config.h"
+#include "wvt/config.h"
 
 config Config;

@@ -1,5 +1,5 @@
 // Row record helpers of the conversion list.
-#include "filesitem.h"
+#include "wvt/filesitem.h"
 
 #include <cstdio>
 #include <unordered_set>

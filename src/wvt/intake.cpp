@@ -1,5 +1,5 @@
 // Classifying, opening and scanning for the conversion list's intake.
-#include "intake.h"
+#include "wvt/intake.h"
 
 #include <sys/stat.h>
 
@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "decoder/manager.h"
-#include "playlist.h"
+#include "wvt/playlist.h"
 
 namespace fs = std::filesystem;
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "filesitem.h"
+#include "wvt/filesitem.h"
 
 class TDecManager;
 

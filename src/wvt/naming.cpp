@@ -1,10 +1,10 @@
 // Output file naming and the overwrite policy.
-#include "naming.h"
+#include "wvt/naming.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "frontend.h"
+#include "wvt/frontend.h"
 #include "encoder/maker.h"
 
 namespace fs = std::filesystem;

@@ -1,5 +1,5 @@
 // The per-file conversion pipeline.
-#include "pipeline.h"
+#include "wvt/pipeline.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,13 +10,13 @@
 #include <filesystem>
 #include <system_error>
 
-#include "audiodsp.h"
-#include "config.h"
-#include "frontend.h"
+#include "platform/audiodsp/audiodsp.h"
+#include "wvt/config.h"
+#include "wvt/frontend.h"
 #include "decoder/manager.h"
 #include "encoder/maker.h"
 #include "encoder/manager.h"
-#include "taglib.h"
+#include "bindings/taglib.h"
 
 namespace fs = std::filesystem;
 

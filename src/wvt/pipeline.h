@@ -9,8 +9,8 @@
 #include <mutex>
 #include <string>
 
-#include "audiodsp.h"
-#include "reader.h"
+#include "platform/audiodsp/audiodsp.h"
+#include "decoder/reader.h"
 
 class TDecManager;
 class TEncManager;

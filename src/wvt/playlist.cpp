@@ -1,5 +1,5 @@
 // M3U and PLS reading for the file intake.
-#include "playlist.h"
+#include "wvt/playlist.h"
 
 #include <algorithm>
 #include <charconv>
@@ -186,7 +186,7 @@ std::vector<std::string> M3UFiles(const std::string& bytes, const std::string& f
         if (entry.size() >= 2 && entry[1] == ':') {
             // A drive has no counterpart here: what follows it is a path from the root.
             entry.erase(0, 2);
-            if (entry.empty() || entry.front() != '/') entry.insert(0, "/");
+            if (entry.empty() || entry.front() != '/') entry.insert(entry.begin(), '/');
         } else if (entry.front() != '/') {
             entry = folder + entry;
         }

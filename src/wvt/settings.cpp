@@ -1,7 +1,7 @@
 // Loading and saving the settings record through QSettings in INI form, one value per field in the group
 // "Settings", with the registry's rules: names match regardless of case, bools are 0/1 numbers and a value
 // of the wrong kind leaves the default in place.
-#include "settings.h"
+#include "wvt/settings.h"
 
 #include <QSettings>
 #include <QStandardPaths>

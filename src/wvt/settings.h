@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "config.h"  // the record itself; this unit loads and saves it
+#include "wvt/config.h"  // the record itself; this unit loads and saves it
 
 // Fills `settings` with the defaults, then overwrites every field whose stored value exists and holds a
 // value of the field's type. A missing settings file is created (empty) so that the first save finds it.

@@ -1,5 +1,5 @@
 // The conversion queue and its worker threads.
-#include "transcoder.h"
+#include "wvt/transcoder.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -11,10 +11,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "config.h"
+#include "wvt/config.h"
 #include "encoder/maker.h"
 #include "encoder/manager.h"
-#include "frontend.h"
+#include "wvt/frontend.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "naming.h"
-#include "pipeline.h"
+#include "wvt/naming.h"
+#include "wvt/pipeline.h"
 
 class TDecManager;
 class TEncManager;

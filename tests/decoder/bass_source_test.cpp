@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 #include "decoder_test_util.h"
-#include "sources.h"
+#include "decoder/sources.h"
 
 using dectest::ReadAll;
 using dectest::Registry;

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 #include "decoder_test_util.h"
 #include "mod_fixture.h"
 

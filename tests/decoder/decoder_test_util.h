@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "manager.h"
+#include "decoder/manager.h"
 
 namespace dectest {
 

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 #include "decoder_test_util.h"
 
 using dectest::ReadAll;

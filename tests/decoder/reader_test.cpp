@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "reader.h"
+#include "decoder/reader.h"
 
 namespace {
 

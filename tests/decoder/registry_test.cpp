@@ -5,7 +5,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 #include "decoder_test_util.h"
 
 using dectest::Registry;

@@ -2,10 +2,10 @@
 // tag-less formats, a missing tag library, and the RealAudio source's tags from the decoder's tag block.
 #include <gtest/gtest.h>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 #include "decoder_test_util.h"
-#include "sources.h"
-#include "taglib.h"
+#include "decoder/sources.h"
+#include "bindings/taglib.h"
 
 using dectest::Registry;
 using testsupport::PcmSpec;

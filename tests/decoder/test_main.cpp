@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 #include "decoder_test_util.h"
 
 namespace dectest {

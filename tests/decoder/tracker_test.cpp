@@ -4,11 +4,11 @@
 
 #include <cmath>
 
-#include "audio_fixtures.h"
-#include "bass/bass.h"
+#include "support/audio_fixtures.h"
+#include "platform/bass/bass.h"
 #include "decoder_test_util.h"
 #include "mod_fixture.h"
-#include "sources.h"
+#include "decoder/sources.h"
 
 using dectest::ReadAll;
 using dectest::Registry;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "audio_fixtures.h"
-#include "config.h"
-#include "maker.h"
+#include "support/audio_fixtures.h"
+#include "wvt/config.h"
+#include "encoder/maker.h"
 
 // Restores the process-wide settings record when a test that changes it ends.
 class ConfigGuard {

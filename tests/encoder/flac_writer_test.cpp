@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "encoder_test_support.h"
-#include "libflac.h"
-#include "writers.h"
+#include "bindings/libflac.h"
+#include "encoder/writers.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "encoder_test_support.h"
 #include "mp3_frames.h"
-#include "writers.h"
+#include "encoder/writers.h"
 
 namespace {
 

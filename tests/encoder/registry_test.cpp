@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "encoder_test_support.h"
-#include "manager.h"
-#include "writers.h"
+#include "encoder/manager.h"
+#include "encoder/writers.h"
 
 namespace {
 

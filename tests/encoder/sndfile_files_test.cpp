@@ -8,7 +8,7 @@
 #include <random>
 
 #include "encoder_test_support.h"
-#include "writers.h"
+#include "encoder/writers.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <sndfile.h>
 
 #include "encoder_test_support.h"
-#include "sndfile_writer.h"
-#include "writers.h"
+#include "encoder/sndfile_writer.h"
+#include "encoder/writers.h"
 
 namespace {
 

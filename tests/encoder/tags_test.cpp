@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "encoder_test_support.h"
-#include "taglib.h"
-#include "writers.h"
+#include "bindings/taglib.h"
+#include "encoder/writers.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "ffdeck.h"
+#include "ffdeck/ffdeck.h"
 #include "ffdeck_fixtures.h"
 
 using namespace ffdecktest;

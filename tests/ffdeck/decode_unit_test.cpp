@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "ffdeck.h"
+#include "ffdeck/ffdeck.h"
 #include "ffdeck_fixtures.h"
 
 using namespace ffdecktest;

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "audio_fixtures.h"
-#include "bass.h"
-#include "bass_addon.h"
+#include "support/audio_fixtures.h"
+#include "platform/bass/bass.h"
+#include "platform/bass/bass_addon.h"
 
 namespace ffdecktest {
 

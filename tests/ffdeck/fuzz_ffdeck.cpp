@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "bass.h"
+#include "platform/bass/bass.h"
 
 namespace {
 

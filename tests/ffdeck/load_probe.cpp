@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "bass_addon.h"
+#include "platform/bass/bass_addon.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;

@@ -1,5 +1,5 @@
 // A decoding host of the wrong version (2.3) for the load test: only what the add-on binds to at load.
-#include "bass_addon.h"
+#include "platform/bass/bass_addon.h"
 
 extern "C" {
 __attribute__((visibility("default"))) DWORD BASS_GetVersion(void) {

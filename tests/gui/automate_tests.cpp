@@ -9,14 +9,14 @@
 #include <QTimer>
 #include <fstream>
 
-#include "config.h"
-#include "fileslist.h"
-#include "formatbox.h"
+#include "wvt/config.h"
+#include "gui/fileslist.h"
+#include "gui/formatbox.h"
 #include "gui_helpers.h"
-#include "mainform.h"
-#include "overwritedialog.h"
-#include "progressform.h"
-#include "wavencoderform.h"
+#include "gui/mainform.h"
+#include "gui/overwritedialog.h"
+#include "gui/progressform.h"
+#include "gui/wavencoderform.h"
 #include <QAbstractItemView>
 
 namespace fs = std::filesystem;

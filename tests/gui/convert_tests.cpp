@@ -10,15 +10,15 @@
 #include <QTest>
 #include <QTimer>
 
-#include "config.h"
-#include "fileslist.h"
-#include "formatbox.h"
+#include "wvt/config.h"
+#include "gui/fileslist.h"
+#include "gui/formatbox.h"
 #include "gui_helpers.h"
-#include "mainform.h"
-#include "messages.h"
-#include "overwritedialog.h"
-#include "progressform.h"
-#include "transcoder.h"
+#include "gui/mainform.h"
+#include "gui/messages.h"
+#include "gui/overwritedialog.h"
+#include "gui/progressform.h"
+#include "wvt/transcoder.h"
 
 namespace fs = std::filesystem;
 

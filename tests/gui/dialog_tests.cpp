@@ -8,12 +8,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "config.h"
-#include "encoderform.h"
+#include "wvt/config.h"
+#include "gui/encoderform.h"
 #include "gui_helpers.h"
-#include "messages.h"
-#include "overwritedialog.h"
-#include "wavencoderform.h"
+#include "gui/messages.h"
+#include "gui/overwritedialog.h"
+#include "gui/wavencoderform.h"
 
 struct WavDialogCase {
     int mode;

@@ -14,12 +14,12 @@
 #include <memory>
 #include <ostream>
 
-#include "config.h"
-#include "flacencoderform.h"
-#include "formatbox.h"
+#include "wvt/config.h"
+#include "gui/flacencoderform.h"
+#include "gui/formatbox.h"
 #include "gui_helpers.h"
-#include "mainform.h"
-#include "mp3encoderform.h"
+#include "gui/mainform.h"
+#include "gui/mp3encoderform.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <QThread>
 #include <fstream>
 
-#include "config.h"
-#include "fileslist.h"
-#include "formatbox.h"
-#include "mainform.h"
-#include "messages.h"
-#include "transcoder.h"
+#include "wvt/config.h"
+#include "gui/fileslist.h"
+#include "gui/formatbox.h"
+#include "gui/mainform.h"
+#include "gui/messages.h"
+#include "wvt/transcoder.h"
 
 bool WaitFor(const std::function<bool()>& done, int ms) {
     QElapsedTimer clock;

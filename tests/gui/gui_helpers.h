@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 
 class Tmainform;
 

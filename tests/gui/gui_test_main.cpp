@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);

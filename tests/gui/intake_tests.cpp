@@ -7,14 +7,14 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "config.h"
-#include "intake.h"
-#include "fileslist.h"
+#include "wvt/config.h"
+#include "wvt/intake.h"
+#include "gui/fileslist.h"
 #include "gui_helpers.h"
-#include "listheader.h"
-#include "mainform.h"
-#include "messages.h"
-#include "waitform.h"
+#include "gui/listheader.h"
+#include "gui/mainform.h"
+#include "gui/messages.h"
+#include "gui/waitform.h"
 
 namespace fs = std::filesystem;
 

@@ -11,14 +11,14 @@
 #include <QTest>
 #include <QFileInfo>
 
-#include "config.h"
-#include "fileslist.h"
-#include "formatbox.h"
+#include "wvt/config.h"
+#include "gui/fileslist.h"
+#include "gui/formatbox.h"
 #include "gui_helpers.h"
-#include "listheader.h"
-#include "mainform.h"
-#include "settings.h"
-#include "wavencoderform.h"
+#include "gui/listheader.h"
+#include "gui/mainform.h"
+#include "wvt/settings.h"
+#include "gui/wavencoderform.h"
 
 using WindowTest = GuiTest;
 

@@ -1,5 +1,5 @@
 // Test fixtures made in code; see audio_fixtures.h.
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 
 #include <cmath>
 #include <cstdio>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 
 namespace {
 

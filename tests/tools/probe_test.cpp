@@ -2,7 +2,7 @@
 // open-file filter, and the exit codes.
 #include <gtest/gtest.h>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 
 using testsupport::PcmSpec;
 using testsupport::RunCommand;

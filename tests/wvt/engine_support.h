@@ -21,17 +21,17 @@
 #include <string>
 #include <vector>
 
-#include "audio_fixtures.h"
-#include "config.h"
+#include "support/audio_fixtures.h"
+#include "wvt/config.h"
 #include "decoder/manager.h"
 #include "decoder/sources.h"
 #include "encoder/maker.h"
 #include "encoder/manager.h"
-#include "frontend.h"
-#include "naming.h"
-#include "pipeline.h"
-#include "taglib.h"
-#include "transcoder.h"
+#include "wvt/frontend.h"
+#include "wvt/naming.h"
+#include "wvt/pipeline.h"
+#include "bindings/taglib.h"
+#include "wvt/transcoder.h"
 
 namespace enginetest {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "playlist.h"
+#include "wvt/playlist.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Tests of the conversion list's file intake: row texts, the duplicate rule, M3U and PLS playlists, folder
 // scans with their stop flag, through a registry of fake sources and once through the real registry.
-#include "intake.h"
+#include "wvt/intake.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,9 +13,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 #include "decoder/manager.h"
-#include "playlist.h"
+#include "wvt/playlist.h"
 
 namespace fs = std::filesystem;
 using testsupport::TempDir;

@@ -1,6 +1,6 @@
 // Tests of the settings record's storage: defaults on first start, every value's name and type, the
 // registry-style reading rules (case-insensitive names, non-zero bools, wrong kinds keep the default).
-#include "settings.h"
+#include "wvt/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 
 namespace fs = std::filesystem;
 using testsupport::TempDir;

@@ -1,7 +1,7 @@
 // NewSRC2/SRC2_process/SRC2_flush/DeleteSRC2 over libsoxr. At equal rates no resampler is involved and
 // the layout and channel conversion is exact (through double); otherwise the samples are mixed down to the
 // smaller channel count, resampled as float and mixed up afterwards, so mono → stereo resamples only once.
-#include "audiodsp.h"
+#include "platform/audiodsp/audiodsp.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +13,7 @@
 
 #include <soxr.h>
 
-#include "samples.h"
+#include "platform/audiodsp/samples.h"
 
 namespace {
 

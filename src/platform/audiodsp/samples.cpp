@@ -1,6 +1,6 @@
 // Sample layout conversion. The scale factors are 2^(n-1) in both directions (8-bit: (b - 128) / 128), the
 // only choice with which integer samples survive a trip through float unchanged.
-#include "samples.h"
+#include "platform/audiodsp/samples.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,8 +1,8 @@
 // Add-on streams; see addon_stream.h.
-#include "addon_stream.h"
+#include "platform/bass/addon_stream.h"
 
-#include "error.h"
-#include "host.h"
+#include "platform/bass/error.h"
+#include "platform/bass/host.h"
 
 namespace bass {
 

@@ -2,7 +2,7 @@
 // length, info, tags and positioning from its function table. The host converts nothing.
 #pragma once
 
-#include "channel.h"
+#include "platform/bass/channel.h"
 
 namespace bass {
 

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <mutex>
 
-#include "decoder_stream.h"
-#include "error.h"
-#include "host.h"
-#include "music.h"
-#include "plugins.h"
+#include "platform/bass/decoder_stream.h"
+#include "platform/bass/error.h"
+#include "platform/bass/host.h"
+#include "platform/bass/music.h"
+#include "platform/bass/plugins.h"
 
 using namespace bass;
 

@@ -2,7 +2,7 @@
  * table an add-on hands back, and the entry point every add-on exports. */
 #pragma once
 
-#include "bass.h"
+#include "platform/bass/bass.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,7 +1,7 @@
 // Shared channel behaviour; see channel.h.
-#include "channel.h"
+#include "platform/bass/channel.h"
 
-#include "error.h"
+#include "platform/bass/error.h"
 
 namespace bass {
 

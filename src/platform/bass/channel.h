@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "exports.h"
+#include "platform/bass/exports.h"
 
 namespace bass {
 

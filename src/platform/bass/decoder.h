@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "exports.h"
-#include "host_file.h"
+#include "platform/bass/exports.h"
+#include "platform/bass/host_file.h"
 
 namespace bass {
 

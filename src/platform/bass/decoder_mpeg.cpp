@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "decoder.h"
+#include "platform/bass/decoder.h"
 
 namespace bass {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "decoder.h"
+#include "platform/bass/decoder.h"
 
 namespace bass {
 

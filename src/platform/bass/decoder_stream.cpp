@@ -1,11 +1,11 @@
 // Built-in decoder streams; see decoder_stream.h.
-#include "decoder_stream.h"
+#include "platform/bass/decoder_stream.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "error.h"
-#include "samples.h"
+#include "platform/bass/error.h"
+#include "platform/bass/samples.h"
 
 namespace bass {
 

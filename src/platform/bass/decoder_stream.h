@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
-#include "channel.h"
-#include "decoder.h"
-#include "host_file.h"
+#include "platform/bass/channel.h"
+#include "platform/bass/decoder.h"
+#include "platform/bass/host_file.h"
 
 namespace bass {
 

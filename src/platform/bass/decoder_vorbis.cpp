@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "decoder.h"
+#include "platform/bass/decoder.h"
 
 namespace bass {
 namespace {

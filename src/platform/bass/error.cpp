@@ -1,6 +1,6 @@
 // Per-thread error storage: each thread sees the error of its own last call, as decoding threads run
 // side by side.
-#include "error.h"
+#include "platform/bass/error.h"
 
 namespace bass {
 

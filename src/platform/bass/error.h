@@ -1,7 +1,7 @@
 // The calling thread's last error code and small helpers that set it on the way out of an API call.
 #pragma once
 
-#include "exports.h"
+#include "platform/bass/exports.h"
 
 namespace bass {
 

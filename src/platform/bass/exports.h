@@ -3,6 +3,6 @@
 #pragma once
 
 #pragma GCC visibility push(default)
-#include "bass.h"
-#include "bass_addon.h"
+#include "platform/bass/bass.h"
+#include "platform/bass/bass_addon.h"
 #pragma GCC visibility pop

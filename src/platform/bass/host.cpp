@@ -1,9 +1,9 @@
 // Process-wide host state; see host.h.
-#include "host.h"
+#include "platform/bass/host.h"
 
 #include <dlfcn.h>
 
-#include "error.h"
+#include "platform/bass/error.h"
 
 namespace bass {
 

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "channel.h"
-#include "host_file.h"
+#include "platform/bass/channel.h"
+#include "platform/bass/host_file.h"
 
 namespace bass {
 

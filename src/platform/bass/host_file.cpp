@@ -1,10 +1,10 @@
 // Host file access; see host_file.h.
-#include "host_file.h"
+#include "platform/bass/host_file.h"
 
 #include <cstring>
 #include <sys/stat.h>
 
-#include "error.h"
+#include "platform/bass/error.h"
 
 namespace bass {
 

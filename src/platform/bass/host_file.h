@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "exports.h"
+#include "platform/bass/exports.h"
 
 namespace bass {
 

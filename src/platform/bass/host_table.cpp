@@ -2,10 +2,10 @@
 // the float-to-integer conversion, each at its fixed entry number.
 #include <cstddef>
 
-#include "addon_stream.h"
-#include "error.h"
-#include "host.h"
-#include "samples.h"
+#include "platform/bass/addon_stream.h"
+#include "platform/bass/error.h"
+#include "platform/bass/host.h"
+#include "platform/bass/samples.h"
 
 namespace bass {
 namespace {

@@ -1,6 +1,6 @@
 // Tracker module rendering; see music.h. Lengths with the prescan flag come from rendering the whole
 // module once: libopenmpt's duration is in seconds and misses the exact frame count by rounding.
-#include "music.h"
+#include "platform/bass/music.h"
 
 #include <libopenmpt/libopenmpt.h>
 
@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "error.h"
-#include "samples.h"
+#include "platform/bass/error.h"
+#include "platform/bass/samples.h"
 
 namespace bass {
 namespace {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "channel.h"
-#include "host_file.h"
+#include "platform/bass/channel.h"
+#include "platform/bass/host_file.h"
 
 struct openmpt_module;
 

@@ -1,5 +1,5 @@
 // Add-on loading by dlopen; see plugins.h.
-#include "plugins.h"
+#include "platform/bass/plugins.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "error.h"
-#include "host.h"
+#include "platform/bass/error.h"
+#include "platform/bass/host.h"
 
 namespace bass {
 namespace {

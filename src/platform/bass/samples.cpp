@@ -1,5 +1,5 @@
 // Float to integer sample conversion; see samples.h.
-#include "samples.h"
+#include "platform/bass/samples.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
 // Tag copy between files: TagLib's property maps do the mapping of keys between tag formats; M4A custom
 // keys and cover art need format-specific code because TagLib 1.13 has no generic API for them.
-#include "tagcopy.h"
+#include "platform/tagwrapper/tagcopy.h"
 
 #include <attachedpictureframe.h>
 #include <aifffile.h>

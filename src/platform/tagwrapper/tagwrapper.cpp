@@ -1,6 +1,6 @@
 // libtagwrapper.so: the taglib_* C calls the program binds at run time, realised over TagLib's C++ API.
 // No C++ exception may leave a call, since the caller reaches these symbols through dlsym from any code.
-#include "tagwrapper.h"
+#include "platform/tagwrapper/tagwrapper.h"
 
 #include <atomic>
 #include <cstring>
@@ -14,7 +14,7 @@
 #include <tfile.h>
 #include <tstring.h>
 
-#include "tagcopy.h"
+#include "platform/tagwrapper/tagcopy.h"
 
 struct TagLib_File {
     TagLib::FileRef ref;

@@ -9,8 +9,8 @@
 #include <numbers>
 #include <vector>
 
-#include "audio_fixtures.h"
-#include "audiodsp.h"
+#include "support/audio_fixtures.h"
+#include "platform/audiodsp/audiodsp.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <thread>
 
-#include "audio_fixtures.h"
-#include "bass_addon.h"
+#include "support/audio_fixtures.h"
+#include "platform/bass/bass_addon.h"
 #include "test_util.h"
 
 using namespace testsupport;

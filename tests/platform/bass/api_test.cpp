@@ -7,8 +7,8 @@
 #include <limits>
 #include <thread>
 
-#include "audio_fixtures.h"
-#include "bass_addon.h"
+#include "support/audio_fixtures.h"
+#include "platform/bass/bass_addon.h"
 #include "test_util.h"
 
 using namespace testsupport;

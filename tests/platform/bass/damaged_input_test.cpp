@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 #include "test_util.h"
 
 using namespace testsupport;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "bass_addon.h"
+#include "platform/bass/bass_addon.h"
 
 namespace {
 

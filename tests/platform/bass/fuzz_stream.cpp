@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "bass.h"
+#include "platform/bass/bass.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 #include "test_util.h"
 
 using namespace testsupport;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "audio_fixtures.h"
+#include "support/audio_fixtures.h"
 
 namespace basstest {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bass.h"
+#include "platform/bass/bass.h"
 
 namespace basstest {
 

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "audio_fixtures.h"
-#include "taglib.h"
+#include "support/audio_fixtures.h"
+#include "bindings/taglib.h"
 
 namespace {
 
