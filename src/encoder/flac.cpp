@@ -5,17 +5,32 @@
 #include <filesystem>
 #include <vector>
 
-#include "encoder/change_ext.h"
-#include "wvt/config.h"
 #include "bindings/libflac.h"
+#include "encoder/writer_class.h"
 #include "encoder/writers.h"
 
 namespace {
 
 constexpr const char* kInitFailed = "Can not initialize FLAC encoder";
-constexpr std::array<int, 12> kRates = {96000, 88200, 64000, 48000, 44100, 32000,
-                                        24000, 22050, 16000, 12000, 11025, 8000};
 constexpr std::array<int, 3> kBits = {8, 16, 24};
+
+constexpr CheckItem kSubset[] = {
+    {"Allow encoder to generate non-Subset files", "flacsubset", &config::flacnonsubset}};
+constexpr OptionRow kRows[] = {
+    RateRow(&config::flacsamplerate),
+    ModeRow(&config::flacmode),
+    SliderRow("Label6", "Compression Level:", "levelbox", &config::flaccompression, 0, 8),
+    ChecksRow(kSubset),
+};
+constexpr FormatRule kFormat = {.rate = &kRows[0], .mode = &kRows[1], .depths = kBits};
+constexpr WriterFacts kFacts = {
+    .name = "FLACwriter",
+    .description = "FLAC - Free Lossless Audio Codec",
+    .extension = "flac",
+    .filter = "FLAC files (*.flac)|*.flac",
+    .lossless = true,
+    .dialog = {.caption = "FLAC Encoder Options", .object = "flacEncoderForm", .height = 185, .rows = kRows},
+    .format = &kFormat};
 
 // Owns one libFLAC encoder: finishes (completing and closing the file) and deletes it, also after a failed
 // init.
@@ -56,8 +71,9 @@ const libflac::Entries& LoadedEntries() {
 
 class FLACwriter final : public Tencoder {
   public:
-    FLACwriter(const WAVEFORMATEX& inputFormat, const std::string& fileName, const libflac::Entries& api)
-        : Tencoder(inputFormat), api_(api), encoder_(api), fileName_(ChangeFileExt(fileName, ".flac")) {
+    explicit FLACwriter(const WriterSetup& setup) : Tencoder(setup), api_(LoadedEntries()), encoder_(api_) {
+        const WAVEFORMATEX& inputFormat = setup.input;
+        const std::string& fileName = setup.fileName;
         FLAC__StreamEncoder* encoder = encoder_.get();
         if (!encoder) throw EEncoderError(kInitFailed);
         // libFLAC leaves a file it opened behind when it then refuses the parameters, so those it would
@@ -66,16 +82,16 @@ class FLACwriter final : public Tencoder {
             inputFormat.nSamplesPerSec < 1 || inputFormat.nSamplesPerSec > FLAC__MAX_SAMPLE_RATE) {
             throw EEncoderError(kInitFailed);
         }
-        api.FLAC__stream_encoder_set_verify(encoder, false);
-        api.FLAC__stream_encoder_set_streamable_subset(encoder, !Config.flacnonsubset);
-        api.FLAC__stream_encoder_set_compression_level(encoder,
-                                                       static_cast<uint32_t>(Config.flaccompression));
-        api.FLAC__stream_encoder_set_channels(encoder, inputFormat.nChannels);
-        api.FLAC__stream_encoder_set_bits_per_sample(encoder, inputFormat.wBitsPerSample);
-        api.FLAC__stream_encoder_set_sample_rate(encoder, inputFormat.nSamplesPerSec);
+        api_.FLAC__stream_encoder_set_verify(encoder, false);
+        api_.FLAC__stream_encoder_set_streamable_subset(encoder, !setup.settings.flacnonsubset);
+        api_.FLAC__stream_encoder_set_compression_level(
+            encoder, static_cast<uint32_t>(setup.settings.flaccompression));
+        api_.FLAC__stream_encoder_set_channels(encoder, inputFormat.nChannels);
+        api_.FLAC__stream_encoder_set_bits_per_sample(encoder, inputFormat.wBitsPerSample);
+        api_.FLAC__stream_encoder_set_sample_rate(encoder, inputFormat.nSamplesPerSec);
         std::error_code error;
         const bool existed = std::filesystem::exists(fileName, error);
-        if (api.FLAC__stream_encoder_init_file(encoder, fileName.c_str(), nullptr, nullptr) !=
+        if (api_.FLAC__stream_encoder_init_file(encoder, fileName.c_str(), nullptr, nullptr) !=
             FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
             // libFLAC opens the file before it checks the settings (a rate outside the subset, say) and
             // leaves it behind empty when it refuses them.
@@ -115,40 +131,13 @@ class FLACwriter final : public Tencoder {
         return 0;
     }
 
-    std::string GetFileName() const override { return fileName_; }
-
   private:
     const libflac::Entries& api_;
     FlacEncoder encoder_;
-    const std::string fileName_;
     std::vector<int32_t> buffer_;
 };
 
-class FLACwriterClassImpl final : public EncoderClass {
-  public:
-    constexpr FLACwriterClassImpl() : EncoderClass("FLACwriter") {}
-
-    WAVEFORMATEX GetInputFormat(const WAVEFORMATEX& source) const override {
-        const int index = Config.flacsamplerate;
-        const uint32_t rate = index >= 1 && index <= static_cast<int>(kRates.size())
-                                  ? static_cast<uint32_t>(kRates[static_cast<size_t>(index - 1)])
-                                  : source.nSamplesPerSec;
-        const uint16_t channels = Config.flacmode == 0 ? source.nChannels : Config.flacmode == 1 ? 2 : 1;
-        const int bits = kBits[NearestEntry(kBits, source.wBitsPerSample)];
-        return MakeWaveFormat(WAVE_FORMAT_PCM, rate, channels, static_cast<uint16_t>(bits));
-    }
-    std::string GetExtension() const override { return "flac"; }
-    std::string GetFilter() const override { return "FLAC files (*.flac)|*.flac"; }
-    std::string GetDescription() const override { return "FLAC - Free Lossless Audio Codec"; }
-    void ShowOptions() const override { ShowDialog(); }
-
-    std::unique_ptr<Tencoder> Create(const std::string& fileName, const WAVEFORMATEX& source) const override {
-        const libflac::Entries& api = LoadedEntries();
-        return std::make_unique<FLACwriter>(GetInputFormat(source), fileName, api);
-    }
-};
-
-const FLACwriterClassImpl kClass;
+const WriterClass<FLACwriter> kClass(kFacts);
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "audioformat/audioformat.h"
+#include "wvt/config.h"
 
 // A writer failure; the message is the fixed text the pipeline reports.
 class EEncoderError : public std::runtime_error {
@@ -20,27 +21,37 @@ class EEncoderError : public std::runtime_error {
 // Raised by a writer whose encoder library is missing, before any output exists.
 inline constexpr const char* kEncoderLibraryMissing = "encoder library not available";
 
+// What a writer is constructed from; lives only as long as the constructor runs.
+struct WriterSetup {
+    const std::string& fileName;  // the output, written under exactly this name
+    const WAVEFORMATEX& source;   // the format stored in the source
+    const WAVEFORMATEX& input;    // the format of the blocks Write receives (the class's GetInputFormat)
+    const config& settings;       // the settings of this conversion
+};
+
 // Abstract writer: receives PCM blocks in its input format and writes one output file. Destroying it
 // finishes the file; there is no separate finish call.
 class Tencoder {
   public:
-    explicit Tencoder(const WAVEFORMATEX& inputFormat) : InputFormat_(inputFormat) {}
+    explicit Tencoder(const WriterSetup& setup) : InputFormat_(setup.input), FileName_(setup.fileName) {}
     virtual ~Tencoder() = default;
     Tencoder(const Tencoder&) = delete;
     Tencoder& operator=(const Tencoder&) = delete;
 
     // Encodes one block of interleaved PCM in the input format; errors are raised.
     virtual int Write(const uint8_t* block, uint32_t length) = 0;
-    // The file actually created (a writer may have replaced the extension).
-    virtual std::string GetFileName() const = 0;
+    // The file the writer creates: the name it was given.
+    virtual std::string GetFileName() const { return FileName_; }
 
     const WAVEFORMATEX& InputFormat() const { return InputFormat_; }
 
   private:
     const WAVEFORMATEX InputFormat_;
+    const std::string FileName_;
 };
 
 class EncoderClass;
+struct WriterFacts;
 
 // The option dialogs live in the GUI; it installs an implementation of this at start. `mode` and `caption`
 // matter only for the dialog the WAV and AIFF writers share (mode 1 = WAV, 2 = AIFF); others pass 0 and "".
@@ -66,19 +77,28 @@ class EncoderClass {
     // Name of the concrete writer class, e.g. "WAVwriter".
     const char* Name() const { return name_; }
 
+    // The facts of a class built on the writer skeleton (writer_class.h); null for others.
+    virtual const WriterFacts* Facts() const { return nullptr; }
+
     virtual bool CanCopyTags() const { return true; }
     // Base: writes the frame into the finished file through the tag library.
     virtual bool WriteTags(const std::string& fileName, const TagFrame& tags) const;
-    // The PCM format in which the writer wants its blocks, from the source's format and the settings.
-    virtual WAVEFORMATEX GetInputFormat(const WAVEFORMATEX& source) const = 0;
+    // The PCM format in which the writer wants its blocks, from the source's format and `settings` (a
+    // conversion's own copy; the live settings when none are given).
+    virtual WAVEFORMATEX GetInputFormat(const WAVEFORMATEX& source, const config& settings) const = 0;
+    WAVEFORMATEX GetInputFormat(const WAVEFORMATEX& source) const { return GetInputFormat(source, Config); }
     virtual std::string GetExtension() const = 0;  // lower case, no dot
     virtual std::string GetFilter() const = 0;
     virtual bool HasOptions() const { return true; }
     virtual std::string GetDescription() const = 0;
     virtual void ShowOptions() const = 0;
-    // Creates the output and opens the encoder; raises EEncoderError on any failure.
-    virtual std::unique_ptr<Tencoder> Create(const std::string& fileName,
-                                             const WAVEFORMATEX& source) const = 0;
+    // Creates the output under exactly `fileName` and opens the encoder; raises EEncoderError on any
+    // failure, leaving no output behind.
+    virtual std::unique_ptr<Tencoder> Create(const std::string& fileName, const WAVEFORMATEX& source,
+                                             const config& settings) const = 0;
+    std::unique_ptr<Tencoder> Create(const std::string& fileName, const WAVEFORMATEX& source) const {
+        return Create(fileName, source, Config);
+    }
 
   protected:
     // Shows this class's dialog through the installed OptionsDialogs; nothing happens without one.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "encoder/maker.h"
@@ -11,6 +12,8 @@ class TEncManager {
   public:
     // Builds the list in codec-index order; the WMA writer is listed only where its runtime is available.
     TEncManager();
+    // A registry over the given classes in the given order (tests use scripted writers this way).
+    explicit TEncManager(std::vector<const EncoderClass*> classes) : classes_(std::move(classes)) {}
     ~TEncManager();
     TEncManager(const TEncManager&) = delete;
     TEncManager& operator=(const TEncManager&) = delete;

@@ -7,17 +7,44 @@
 #include <memory>
 #include <vector>
 
-#include "encoder/change_ext.h"
-#include "wvt/config.h"
 #include "bindings/lame_dll.h"
+#include "encoder/writer_class.h"
 #include "encoder/writers.h"
 
 namespace {
 
-constexpr std::array<int, 9> kRates = {48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000};
-constexpr std::array<uint32_t, 15> kBitrates = {320, 256, 224, 192, 160, 128, 112, 96,
-                                                80,  64,  56,  48,  40,  32,  16};
-constexpr size_t kDefaultBitrate = 5;
+constexpr Choice kMp3Rates[] = {{"Same As Original", 0}, {"48000", 48000}, {"44100", 44100}, {"32000", 32000},
+                                {"24000", 24000},        {"22050", 22050}, {"16000", 16000}, {"12000", 12000},
+                                {"11025", 11025},        {"8000", 8000}};
+constexpr Choice kMp3Modes[] = {
+    {"Same As Original", 0}, {"Stereo", 2}, {"Joint Stereo", 2}, {"Dual Channel", 2}, {"Mono", 1}};
+constexpr Choice kBitrates[] = {{"320", 320}, {"256", 256}, {"224", 224}, {"192", 192}, {"160", 160},
+                                {"128", 128}, {"112", 112}, {"96", 96},   {"80", 80},   {"64", 64},
+                                {"56", 56},   {"48", 48},   {"40", 40},   {"32", 32},   {"16", 16}};
+constexpr CheckItem kFlags[] = {{"Private", "mp3private", &config::mp3private},
+                                {"CRC", "mp3crc", &config::mp3crc},
+                                {"Original", "mp3original", &config::mp3original},
+                                {"Copyright", "mp3copyright", &config::mp3copyright}};
+constexpr OptionRow kRows[] = {
+    // "Same As Original" takes the listed rate nearest to the source's.
+    RateRow(&config::mp3srate, kMp3Rates),
+    // Anything but "Same As Original" and "Mono" is stereo.
+    ModeRow(&config::mp3mode, kMp3Modes, 1),
+    // 128 kbit/s for a stored index outside the list.
+    ListRow("Label2", "Bitrate:", "bitratebox", &config::mp3bitrate, kBitrates, 5),
+    CheckSliderRow("mp3vbr", "Enable VBR (VBR Quality:)", &config::mp3vbr, "vbrquality",
+                   &config::mp3vbrquality, 0, 9),
+    ChecksRow(kFlags),
+};
+constexpr FormatRule kFormat = {
+    .rate = &kRows[0], .nearestRate = true, .mode = &kRows[1], .maxChannels = 2, .bits = 16};
+constexpr WriterFacts kFacts = {
+    .name = "MP3writer",
+    .description = "MP3  - Lame MP3 Encoder",
+    .extension = "mp3",
+    .filter = "MP3 files (*.mp3)|*.mp3",
+    .dialog = {.caption = "MP3 Encoder Options", .object = "mp3EncoderForm", .height = 215, .rows = kRows},
+    .format = &kFormat};
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -45,7 +72,7 @@ class LameStream {
     bool open_ = false;
 };
 
-BE_CONFIG MakeConfig(const WAVEFORMATEX& output) {
+BE_CONFIG MakeConfig(const WAVEFORMATEX& output, const config& settings) {
     BE_CONFIG config;
     std::memset(&config, 0, sizeof config);
     auto& c = config.LHV1;
@@ -55,32 +82,30 @@ BE_CONFIG MakeConfig(const WAVEFORMATEX& output) {
     c.dwSampleRate = output.nSamplesPerSec;
     c.dwReSampleRate = 0;
     c.nMode = output.nChannels == 1 ? BE_MP3_MODE_MONO : BE_MP3_MODE_STEREO;
-    const bool bitrateKnown =
-        Config.mp3bitrate >= 0 && Config.mp3bitrate < static_cast<int>(kBitrates.size());
-    c.dwBitrate = kBitrates[bitrateKnown ? static_cast<size_t>(Config.mp3bitrate) : kDefaultBitrate];
+    c.dwBitrate = static_cast<uint32_t>(kRows[2].Value(settings));
     c.dwMaxBitrate = 320;
-    c.nPreset = Config.mp3vbr ? LQP_NOPRESET : LQP_CBR;
+    c.nPreset = settings.mp3vbr ? LQP_NOPRESET : LQP_CBR;
     c.dwMpegVersion = output.nSamplesPerSec >= 32000 ? MPEG1 : MPEG2;
     // A user who ticks these expects them in the stream.
-    c.bPrivate = Config.mp3private ? 1 : 0;
-    c.bCRC = Config.mp3crc ? 1 : 0;
-    c.bCopyright = Config.mp3copyright ? 1 : 0;
-    c.bOriginal = Config.mp3original ? 1 : 0;
+    c.bPrivate = settings.mp3private ? 1 : 0;
+    c.bCRC = settings.mp3crc ? 1 : 0;
+    c.bCopyright = settings.mp3copyright ? 1 : 0;
+    c.bOriginal = settings.mp3original ? 1 : 0;
     // The information frame, also for CBR ("Info"): it carries the encoder delay and padding.
     c.bWriteVBRHeader = 1;
-    c.bEnableVBR = Config.mp3vbr ? -1 : 0;
-    c.nVBRQuality = 8 - Config.mp3vbrquality;
-    c.nVbrMethod = Config.mp3vbr ? VBR_METHOD_DEFAULT : VBR_METHOD_NONE;
+    c.bEnableVBR = settings.mp3vbr ? -1 : 0;
+    c.nVBRQuality = 8 - settings.mp3vbrquality;
+    c.nVbrMethod = settings.mp3vbr ? VBR_METHOD_DEFAULT : VBR_METHOD_NONE;
     return config;
 }
 
 class MP3writer final : public Tencoder {
   public:
-    MP3writer(const WAVEFORMATEX& inputFormat, std::string fileName)
-        : Tencoder(inputFormat), fileName_(std::move(fileName)) {
-        outputStream_.reset(std::fopen(fileName_.c_str(), "wb"));
+    explicit MP3writer(const WriterSetup& setup) : Tencoder(setup) {
+        const WAVEFORMATEX& inputFormat = setup.input;
+        outputStream_.reset(std::fopen(setup.fileName.c_str(), "wb"));
         if (!outputStream_) throw EEncoderError("Can not create output file");
-        config_ = MakeConfig(inputFormat);
+        config_ = MakeConfig(inputFormat, setup.settings);
         lastResult_ = lameStream_.Init(config_, samplesPerChunk_, minimumBufferSize_);
         if (lastResult_ != BE_ERR_SUCCESSFUL) throw EEncoderError("Error opening encoding stream");
         outputBuffer_.resize(size_t{10} * inputFormat.nSamplesPerSec);
@@ -130,8 +155,6 @@ class MP3writer final : public Tencoder {
         return static_cast<int>(produced);
     }
 
-    std::string GetFileName() const override { return fileName_; }
-
   private:
     // Overwrites the placeholder frame LAME put at the start of the stream with the finished one.
     void WriteInfoFrame() {
@@ -148,7 +171,6 @@ class MP3writer final : public Tencoder {
         }
     }
 
-    std::string fileName_;
     LameStream lameStream_;
     std::unique_ptr<std::FILE, FileCloser> outputStream_;
     uint32_t samplesPerChunk_ = 0;
@@ -162,30 +184,7 @@ class MP3writer final : public Tencoder {
     uint32_t chunkSamples_ = 0;
 };
 
-class MP3writerClassImpl final : public EncoderClass {
-  public:
-    constexpr MP3writerClassImpl() : EncoderClass("MP3writer") {}
-
-    WAVEFORMATEX GetInputFormat(const WAVEFORMATEX& source) const override {
-        const uint16_t sourceChannels = source.nChannels > 2 ? 2 : source.nChannels;
-        const int index = Config.mp3srate;
-        const int rate = index >= 1 && index <= static_cast<int>(kRates.size())
-                             ? kRates[static_cast<size_t>(index - 1)]
-                             : kRates[NearestEntry(kRates, static_cast<int>(source.nSamplesPerSec))];
-        const uint16_t channels = Config.mp3mode == 0 ? sourceChannels : Config.mp3mode == 4 ? 1 : 2;
-        return MakeWaveFormat(WAVE_FORMAT_PCM, static_cast<uint32_t>(rate), channels, 16);
-    }
-    std::string GetExtension() const override { return "mp3"; }
-    std::string GetFilter() const override { return "MP3 files (*.mp3)|*.mp3"; }
-    std::string GetDescription() const override { return "MP3  - Lame MP3 Encoder"; }
-    void ShowOptions() const override { ShowDialog(); }
-
-    std::unique_ptr<Tencoder> Create(const std::string& fileName, const WAVEFORMATEX& source) const override {
-        return std::make_unique<MP3writer>(GetInputFormat(source), ChangeFileExt(fileName, ".mp3"));
-    }
-};
-
-const MP3writerClassImpl kClass;
+const WriterClass<MP3writer> kClass(kFacts);
 
 }  // namespace
 

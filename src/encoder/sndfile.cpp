@@ -10,27 +10,64 @@
 #include <fstream>
 #include <vector>
 
-#include "wvt/config.h"
+#include "encoder/writer_class.h"
 #include "encoder/writers.h"
 
 namespace {
 
 constexpr const char* kCreateFailed = "Can not create SNDLIB compressor";
 
-// The rate list of the option dialog; index 0 ("Same As Original") is not in it.
-constexpr std::array<uint32_t, 12> kRates = {96000, 88200, 64000, 48000, 44100, 32000,
-                                             24000, 22050, 16000, 12000, 11025, 8000};
 constexpr std::array<int, 4> kBits = {8, 16, 24, 32};
 constexpr std::array<int, 5> kSubtypes = {SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24,
                                           SF_FORMAT_PCM_32, SF_FORMAT_FLOAT};
 
-// The usual extension change: the extension starts at the last dot of the last path component; a name without
-// one gets the extension appended.
-std::string ChangeFileExt(const std::string& fileName, const std::string& extension) {
-    const size_t pos = fileName.find_last_of("./");
-    if (pos == std::string::npos || fileName[pos] != '.') return fileName + extension;
-    return fileName.substr(0, pos) + extension;
+constexpr Choice kDepths[] = {{"Same As Original", 0}, {"8 bit Integer", 8},   {"16 bit integer", 16},
+                              {"24 bit integer", 24},  {"32 bit integer", 32}, {"32 bit IEEE float", 32}};
+
+// WAV and AIFF share their dialog and its rows, each over its own three settings. The writer reads the
+// depth index itself (SndfileBitsIndex): an index outside the list names no format and the file fails.
+constexpr std::array<OptionRow, 3> PcmRows(int config::*rate, int config::*mode, int config::*depth) {
+    return {RateRow(rate), ModeRow(mode), ListRow("Label9", "Bits Per Sample:", "bpsbox", depth, kDepths)};
 }
+constexpr auto kWavRows = PcmRows(&config::wavsrate, &config::wavmode, &config::wavbps);
+constexpr auto kAiffRows = PcmRows(&config::aifsrate, &config::aifmode, &config::aifbps);
+// libsndfile takes float blocks and stores them in the chosen depth.
+constexpr FormatRule kWavRule = {
+    .formatTag = WAVE_FORMAT_IEEE_FLOAT, .rate = &kWavRows[0], .mode = &kWavRows[1], .bits = 32};
+constexpr FormatRule kAiffRule = {
+    .formatTag = WAVE_FORMAT_IEEE_FLOAT, .rate = &kAiffRows[0], .mode = &kAiffRows[1], .bits = 32};
+constexpr FormatRule kGsmRule = {
+    .formatTag = WAVE_FORMAT_IEEE_FLOAT, .fixedRate = 8000, .fixedChannels = 1, .bits = 32};
+
+constexpr WriterFacts kWavFacts = {.name = "WAVwriter",
+                                   .description = "WAV  - Microsoft WAV PCM Encoder",
+                                   .extension = "wav",
+                                   .filter = "WAV files (*.wav)|*.wav",
+                                   .lossless = true,
+                                   .dialog = {.caption = "WAV Encoder Options",
+                                              .object = "wavEncoderForm",
+                                              .rows = kWavRows,
+                                              .sharedMode = 1},
+                                   .format = &kWavRule};
+constexpr WriterFacts kAiffFacts = {.name = "AIFwriter",
+                                    .description = "AIFF - Audio Interchange File Encoder",
+                                    .extension = "aiff",
+                                    .filter = "AIFF files (*.aiff)|*.aiff",
+                                    .lossless = true,
+                                    .dialog = {.caption = "AIFF Encoder Options",
+                                               .object = "wavEncoderForm",
+                                               .rows = kAiffRows,
+                                               .sharedMode = 2},
+                                    .format = &kAiffRule};
+// GSM files carry no tags.
+constexpr WriterFacts kGsmFacts = {.name = "GSMwriter",
+                                   .description = "GSM  - GSM 6.10 Codec",
+                                   .extension = "gsm",
+                                   .filter = "GSM Audio (*.gsm)|*.gsm",
+                                   .canCopyTags = false,
+                                   .writesTags = false,
+                                   .hasOptions = false,
+                                   .format = &kGsmRule};
 
 uint32_t ReadBE32(std::fstream& file, std::streamoff at) {
     uint8_t bytes[4] = {};
@@ -71,26 +108,26 @@ void FixAiffPadFrame(const std::string& fileName, uint32_t frames, uint32_t data
 // Owns one libsndfile handle; closing it completes the file's header.
 class SndfileWriter : public Tencoder {
   public:
-    SndfileWriter(const WAVEFORMATEX& inputFormat, std::string fileName, int format)
-        : Tencoder(inputFormat),
-          fileName_(std::move(fileName)),
+    SndfileWriter(const WriterSetup& setup, int format)
+        : Tencoder(setup),
           aiff8_((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF &&
                  ((format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8 ||
                   (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_S8)) {
+        const WAVEFORMATEX& inputFormat = setup.input;
         info_.frames = 0;
         info_.samplerate = static_cast<int>(inputFormat.nSamplesPerSec);
         info_.channels = inputFormat.nChannels;
         info_.format = format;
         info_.sections = 1;
         info_.seekable = 1;
-        handle_ = sf_open(fileName_.c_str(), SFM_WRITE, &info_);
+        handle_ = sf_open(setup.fileName.c_str(), SFM_WRITE, &info_);
         if (!handle_) throw EEncoderError(kCreateFailed);
         sf_command(handle_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     }
     ~SndfileWriter() override {
         sf_close(handle_);
         if (aiff8_ && samplesWritten_ % 2 == 1) {
-            FixAiffPadFrame(fileName_, static_cast<uint32_t>(samplesWritten_ / info_.channels),
+            FixAiffPadFrame(GetFileName(), static_cast<uint32_t>(samplesWritten_ / info_.channels),
                             static_cast<uint32_t>(samplesWritten_));
         }
     }
@@ -114,106 +151,35 @@ class SndfileWriter : public Tencoder {
         return 0;
     }
 
-    std::string GetFileName() const override { return fileName_; }
-
   private:
-    std::string fileName_;
     const bool aiff8_;
     SF_INFO info_{};
     SNDFILE* handle_ = nullptr;
     sf_count_t samplesWritten_ = 0;  // all channels together
 };
 
-// WAVwriter and AIFwriter differ only in their settings, container, extension and texts.
-struct PcmWriterTraits {
-    const char* name;
-    SndfileContainer container;
-    int config::*srate;
-    int config::*mode;
-    int config::*bps;
-    const char* extension;
-    const char* filter;
-    const char* description;
-    int dialogMode;
-    const char* caption;
-};
-
-class PcmWriterClass final : public EncoderClass {
+class WAVwriter final : public SndfileWriter {
   public:
-    explicit constexpr PcmWriterClass(const PcmWriterTraits& traits)
-        : EncoderClass(traits.name), traits_(traits) {}
-
-    WAVEFORMATEX GetInputFormat(const WAVEFORMATEX& source) const override {
-        // A rate index outside the list (a hand-edited setting) keeps the source's rate.
-        const int rateIndex = Config.*traits_.srate;
-        const uint32_t rate = rateIndex >= 1 && rateIndex <= static_cast<int>(kRates.size())
-                                  ? kRates[static_cast<size_t>(rateIndex - 1)]
-                                  : source.nSamplesPerSec;
-        const int mode = Config.*traits_.mode;
-        const uint16_t channels = mode == 0 ? source.nChannels : mode == 1 ? 2 : 1;
-        return MakeWaveFormat(WAVE_FORMAT_IEEE_FLOAT, rate, channels, 32);
-    }
-    std::string GetExtension() const override { return traits_.extension; }
-    std::string GetFilter() const override { return traits_.filter; }
-    std::string GetDescription() const override { return traits_.description; }
-    void ShowOptions() const override { ShowDialog(traits_.dialogMode, traits_.caption); }
-
-    std::unique_ptr<Tencoder> Create(const std::string& fileName, const WAVEFORMATEX& source) const override {
-        const int format = SndfileFormat(traits_.container, SndfileBitsIndex(Config.*traits_.bps, source));
-        return std::make_unique<SndfileWriter>(
-            GetInputFormat(source), ChangeFileExt(fileName, std::string(".") + traits_.extension), format);
-    }
-
-  private:
-    const PcmWriterTraits traits_;
+    explicit WAVwriter(const WriterSetup& setup)
+        : SndfileWriter(setup, SndfileFormat(SndfileContainer::WAV,
+                                             SndfileBitsIndex(setup.settings.wavbps, setup.source))) {}
 };
 
-class GsmWriterClass final : public EncoderClass {
+class AIFwriter final : public SndfileWriter {
   public:
-    constexpr GsmWriterClass() : EncoderClass("GSMwriter") {}
-
-    bool CanCopyTags() const override { return false; }
-    // GSM files carry no tags.
-    bool WriteTags(const std::string&, const TagFrame&) const override { return true; }
-    WAVEFORMATEX GetInputFormat(const WAVEFORMATEX&) const override {
-        return MakeWaveFormat(WAVE_FORMAT_IEEE_FLOAT, 8000, 1, 32);
-    }
-    std::string GetExtension() const override { return "gsm"; }
-    std::string GetFilter() const override { return "GSM Audio (*.gsm)|*.gsm"; }
-    bool HasOptions() const override { return false; }
-    std::string GetDescription() const override { return "GSM  - GSM 6.10 Codec"; }
-    void ShowOptions() const override {}
-
-    std::unique_ptr<Tencoder> Create(const std::string& fileName, const WAVEFORMATEX& source) const override {
-        return std::make_unique<SndfileWriter>(GetInputFormat(source), ChangeFileExt(fileName, ".gsm"),
-                                               kGsmFormat);
-    }
+    explicit AIFwriter(const WriterSetup& setup)
+        : SndfileWriter(setup, SndfileFormat(SndfileContainer::AIFF,
+                                             SndfileBitsIndex(setup.settings.aifbps, setup.source))) {}
 };
 
-constexpr PcmWriterTraits kWavTraits = {"WAVwriter",
-                                        SndfileContainer::WAV,
-                                        &config::wavsrate,
-                                        &config::wavmode,
-                                        &config::wavbps,
-                                        "wav",
-                                        "WAV files (*.wav)|*.wav",
-                                        "WAV  - Microsoft WAV PCM Encoder",
-                                        1,
-                                        "WAV Encoder Options"};
-constexpr PcmWriterTraits kAiffTraits = {"AIFwriter",
-                                         SndfileContainer::AIFF,
-                                         &config::aifsrate,
-                                         &config::aifmode,
-                                         &config::aifbps,
-                                         "aiff",
-                                         "AIFF files (*.aiff)|*.aiff",
-                                         "AIFF - Audio Interchange File Encoder",
-                                         2,
-                                         "AIFF Encoder Options"};
+class GSMwriter final : public SndfileWriter {
+  public:
+    explicit GSMwriter(const WriterSetup& setup) : SndfileWriter(setup, kGsmFormat) {}
+};
 
-const PcmWriterClass kWavClass(kWavTraits);
-const PcmWriterClass kAiffClass(kAiffTraits);
-const GsmWriterClass kGsmClass;
+const WriterClass<WAVwriter> kWavClass(kWavFacts);
+const WriterClass<AIFwriter> kAiffClass(kAiffFacts);
+const WriterClass<GSMwriter> kGsmClass(kGsmFacts);
 
 }  // namespace
 

@@ -1,13 +1,16 @@
 // WavPack writer. Its encoder is not built yet, so the class answers the registry's questions and fails
 // every file cleanly with the missing-library error.
-#include "encoder/unavailable.h"
+#include "encoder/writer_class.h"
 #include "encoder/writers.h"
 
 namespace {
 
-constexpr UnavailableWriterFacts kFacts = {
-    "WVwriter", "WV   - WavPack Lossless Encoder", "wv", "WV files (*.wv)|*.wv", true, true};
-const UnavailableEncoderClass kClass(kFacts);
+constexpr WriterFacts kFacts = {.name = "WVwriter",
+                                .description = "WV   - WavPack Lossless Encoder",
+                                .extension = "wv",
+                                .filter = "WV files (*.wv)|*.wv",
+                                .lossless = true};
+const WriterClass<UnavailableWriter> kClass(kFacts);
 
 }  // namespace
 

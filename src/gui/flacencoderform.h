@@ -1,30 +1,20 @@
 // The FLAC writer's option dialog: output sample rate, channel mode, compression level and whether the
-// encoder may leave the streamable subset, kept in the flac* settings.
+// encoder may leave the streamable subset, kept in the flac* settings. Built from the writer's option rows.
 #pragma once
 
-#include "gui/encoderform.h"
+#include <QCheckBox>
+#include <QComboBox>
+#include <QSlider>
 
-class QCheckBox;
-class QComboBox;
-class QSlider;
+#include "gui/encoderform.h"
 
 class TFLACEncoderForm : public TEncoderForm {
     Q_OBJECT
   public:
     explicit TFLACEncoderForm(QWidget* mainWindow);
 
-    QComboBox* srbox() const { return srbox_; }
-    QComboBox* chbox() const { return chbox_; }
-    QSlider* levelbox() const { return levelbox_; }
-    QCheckBox* flacsubset() const { return flacsubset_; }
-
-  protected:
-    void LoadSettings() override;
-    void StoreSettings() override;
-
-  private:
-    QComboBox* srbox_;
-    QComboBox* chbox_;
-    QSlider* levelbox_;
-    QCheckBox* flacsubset_;
+    QComboBox* srbox() const { return Find<QComboBox>("srbox"); }
+    QComboBox* chbox() const { return Find<QComboBox>("chbox"); }
+    QSlider* levelbox() const { return Find<QSlider>("levelbox"); }
+    QCheckBox* flacsubset() const { return Find<QCheckBox>("flacsubset"); }
 };

@@ -27,6 +27,8 @@
 #include "wvt/config.h"
 #include "decoder/manager.h"
 #include "encoder/manager.h"
+#include "encoder/writer_class.h"
+#include "encoder/writers.h"
 #include "gui/encoderform.h"
 #include "gui/fileslist.h"
 #include "gui/flacencoderform.h"
@@ -157,10 +159,17 @@ void Tmainform::FormCreate() {
     };
     overwriteDialog_ = new TOverwriteDialog(this);
     wavForm_ = new TWAVEncoderForm(this);
-    optionsDialogs_.Register("WAVwriter", wavForm_);
-    optionsDialogs_.Register("AIFwriter", wavForm_);
-    optionsDialogs_.Register("MP3writer", new TMP3EncoderForm(this));
-    optionsDialogs_.Register("FLACwriter", new TFLACEncoderForm(this));
+    optionsDialogs_.Register(WAVwriterClass, wavForm_);
+    optionsDialogs_.Register(AIFwriterClass, wavForm_);
+    optionsDialogs_.Register(MP3writerClass, new TMP3EncoderForm(this));
+    optionsDialogs_.Register(FLACwriterClass, new TFLACEncoderForm(this));
+    // Every other writer with option rows gets the dialog built from them.
+    for (size_t index = 0; index < encoders_->Count(); ++index) {
+        const EncoderClass& writer = encoders_->Item(index);
+        const WriterFacts* facts = writer.Facts();
+        if (facts && !facts->dialog.rows.empty() && !optionsDialogs_.Find(writer))
+            optionsDialogs_.Register(writer, new TEncoderForm(this, facts->dialog));
+    }
     SetOptionsDialogs(&optionsDialogs_);
 
     setMinimumSize(575, 275);

@@ -1,5 +1,5 @@
-// The GUI's answer to the writers' ShowOptions: each writer class name is bound to the option dialog
-// that edits its settings; the writer registry reaches them through the core's OptionsDialogs hook.
+// The GUI's answer to the writers' ShowOptions: each writer class is bound to the option dialog that edits
+// its settings; the writer registry reaches them through the core's OptionsDialogs hook.
 #pragma once
 
 #include <map>
@@ -11,11 +11,11 @@ class TEncoderForm;
 
 class TOptionsDialogs : public OptionsDialogs {
   public:
-    // Binds a writer class (EncoderClass::Name(), e.g. "WAVwriter") to its dialog; not owned.
-    void Register(const std::string& writerName, TEncoderForm* form);
-    TEncoderForm* Find(const std::string& writerName) const;
+    // Binds a writer class to its dialog; not owned. Several writers may share one dialog.
+    void Register(const EncoderClass& writer, TEncoderForm* form);
+    TEncoderForm* Find(const EncoderClass& writer) const;
     void Show(const EncoderClass& writer, int mode, const std::string& caption) override;
 
   private:
-    std::map<std::string, TEncoderForm*> forms_;
+    std::map<const EncoderClass*, TEncoderForm*> forms_;
 };

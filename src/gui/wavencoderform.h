@@ -1,11 +1,11 @@
 // The option dialog the WAV and AIFF writers share: sample rate, mode and bits per sample, kept in the
-// WAV settings (mode 1) or the AIFF settings (mode 2).
+// WAV settings (mode 1) or the AIFF settings (mode 2). Built from the WAV writer's option rows and bound
+// to the AIFF writer's rows in mode 2.
 #pragma once
 
-#include "gui/encoderform.h"
+#include <QComboBox>
 
-class QComboBox;
-class QLabel;
+#include "gui/encoderform.h"
 
 class TWAVEncoderForm : public TEncoderForm {
     Q_OBJECT
@@ -15,17 +15,10 @@ class TWAVEncoderForm : public TEncoderForm {
     void Prepare(int mode, const QString& caption) override;
     int Mode() const { return mode_; }
 
-    QComboBox* srbox() const { return srbox_; }
-    QComboBox* chbox() const { return chbox_; }
-    QComboBox* bpsbox() const { return bpsbox_; }
-
-  protected:
-    void LoadSettings() override;
-    void StoreSettings() override;
+    QComboBox* srbox() const { return Find<QComboBox>("srbox"); }
+    QComboBox* chbox() const { return Find<QComboBox>("chbox"); }
+    QComboBox* bpsbox() const { return Find<QComboBox>("bpsbox"); }
 
   private:
     int mode_ = 1;
-    QComboBox* srbox_;
-    QComboBox* chbox_;
-    QComboBox* bpsbox_;
 };

@@ -63,6 +63,9 @@ bool FileConversion::Open() {
         writer_.reset();
         return false;
     }
+    // Tags, file times, the rename and the removal of a failed output all concern the file the writer
+    // reports.
+    outputName = writer_->GetFileName();
 
     source_->GetTags(tags_);
     const WAVEFORMATEX& wanted = writer_->InputFormat();

@@ -32,7 +32,7 @@ Encoded EncodeMp3(const TempDir& dir, uint32_t sourceRate, uint16_t sourceChanne
     const WAVEFORMATEX source = MakeWaveFormat(WAVE_FORMAT_PCM, sourceRate, sourceChannels, 16);
     std::string name;
     {
-        auto writer = MP3writerClass.Create((dir / "out.wav").string(), source);
+        auto writer = MP3writerClass.Create((dir / "out.mp3").string(), source);
         e.input = writer->InputFormat();
         name = writer->GetFileName();
         const PcmSpec spec{static_cast<int>(e.input.nSamplesPerSec), e.input.nChannels, SampleKind::S16};

@@ -201,26 +201,18 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"Float", true, 5, 16, kPcm, 22050, 1, 8, 0, "pcm_f32be", 0, 22050, 1, 0, 0, false}),
     [](const auto& info) { return std::string(info.param.label); });
 
-struct NameCase {
-    const EncoderClass* writer;
-    const char* given;
-    const char* actual;
-};
-
-TEST(SndfileFile, ReplacesTheExtensionWithItsOwn) {
-    const NameCase cases[] = {
-        {&WAVwriterClass, "song.WAV", "song.wav"},     {&WAVwriterClass, "song.mp3", "song.wav"},
-        {&WAVwriterClass, "a.b/song", "a.b/song.wav"}, {&AIFwriterClass, "song.aif", "song.aiff"},
-        {&GSMwriterClass, "song.wav", "song.gsm"},
-    };
-    for (const NameCase& c : cases) {
-        SCOPED_TRACE(c.given);
+// The naming step gives the output the writer's extension (engine_naming_tests); the writer then writes
+// exactly the name it is given, whatever extension that name has.
+TEST(SndfileFile, WritesExactlyTheNameItIsGiven) {
+    for (const EncoderClass* writer : {&WAVwriterClass, &AIFwriterClass, &GSMwriterClass}) {
+        SCOPED_TRACE(writer->Name());
         TempDir dir;
         std::filesystem::create_directory(dir / "a.b");
-        const auto writer = c.writer->Create((dir / c.given).string(), MakeWaveFormat(kPcm, 44100, 2, 16));
-        EXPECT_EQ(writer->GetFileName(), (dir / c.actual).string());
-        EXPECT_TRUE(std::filesystem::exists(dir / c.actual));
-        EXPECT_FALSE(std::filesystem::exists(dir / c.given));
+        for (const char* given : {"song.WAV", "a.b/song"}) {
+            const auto created = writer->Create((dir / given).string(), MakeWaveFormat(kPcm, 44100, 2, 16));
+            EXPECT_EQ(created->GetFileName(), (dir / given).string());
+            EXPECT_TRUE(std::filesystem::exists(dir / given));
+        }
     }
 }
 

@@ -20,6 +20,9 @@
 #include "gui_helpers.h"
 #include "gui/mainform.h"
 #include "gui/mp3encoderform.h"
+#include "gui/wavencoderform.h"
+#include "encoder/manager.h"
+#include "encoder/writer_class.h"
 
 namespace {
 
@@ -404,6 +407,113 @@ INSTANTIATE_TEST_SUITE_P(
                       OutOfRangeCase{"FlacLevelAboveTop", Dialog::FLAC, &config::flaccompression, 9, 8},
                       OutOfRangeCase{"FlacLevelBelowBottom", Dialog::FLAC, &config::flaccompression, -1, 0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The WAV/AIFF dialog shows a stored mode outside its list as "Mono", as the writer uses it, and a rate or
+// depth outside its list as "Same As Original"; "Ok" stores what it showed.
+TEST_F(DialogTest, WavDialogShowsStoredValuesOutsideTheListsAsTheWriterUsesThem) {
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        Config = config{};
+        int& rate = mode == 1 ? Config.wavsrate : Config.aifsrate;
+        int& channels = mode == 1 ? Config.wavmode : Config.aifmode;
+        int& depth = mode == 1 ? Config.wavbps : Config.aifbps;
+        rate = 13, channels = 7, depth = -1;
+        TWAVEncoderForm dialog(&main_);
+        dialog.Prepare(mode, QString());
+        RunDialog(
+            dialog, [] {}, true);
+        EXPECT_EQ(rate, 0);
+        EXPECT_EQ(channels, 2);
+        EXPECT_EQ(depth, 0);
+    }
+}
+
+// ---- dialogs built from a writer's option rows -----------------------------------------------------------
+
+// Every writer with option rows gets a dialog with a named control per row: it shows each setting, "Ok"
+// stores every control into its own setting and "Cancel" stores nothing.
+TEST_F(DialogTest, EveryWritersRowsLoadAndStoreThroughItsDialog) {
+    TEncManager writers;
+    int dialogs = 0;
+    for (size_t index = 0; index < writers.Count(); ++index) {
+        const WriterFacts* facts = writers.Item(index).Facts();
+        if (!facts || facts->dialog.rows.empty()) continue;
+        SCOPED_TRACE(writers.Item(index).Name());
+        ++dialogs;
+        TEncoderForm dialog(&main_, facts->dialog);
+        EXPECT_EQ(dialog.objectName(), QLatin1String(facts->dialog.object));
+        EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8(facts->dialog.caption));
+        EXPECT_EQ(dialog.size(), QSize(facts->dialog.width, facts->dialog.height));
+        for (bool ok : {false, true}) {
+            // Stored: the last item of every list, one above the bottom of every slider, alternate boxes.
+            Config = config{};
+            config expected = Config;
+            for (const OptionRow& row : facts->dialog.rows) {
+                if (row.kind == RowKind::List) {
+                    Config.*row.field = static_cast<int>(row.choices.size()) - 1;
+                    expected.*row.field = 0;
+                } else if (row.kind == RowKind::Checks) {
+                    for (size_t i = 0; i < row.checks.size(); ++i) {
+                        Config.*row.checks[i].field = i % 2 == 0;
+                        expected.*row.checks[i].field = i % 2 != 0;
+                    }
+                } else {
+                    Config.*row.field = row.min + 1;
+                    expected.*row.field = row.max;
+                    if (row.kind == RowKind::CheckSlider) {
+                        Config.*row.flag = true;
+                        expected.*row.flag = false;
+                    }
+                }
+            }
+            if (!ok) expected = Config;
+            const config stored = Config;
+            RunDialog(
+                dialog,
+                [&] {
+                    // Shown as stored; then every control changes: first item, top of the slider, boxes
+                    // flipped.
+                    for (const OptionRow& row : facts->dialog.rows) {
+                        SCOPED_TRACE(row.labelObject);
+                        if (row.kind == RowKind::List) {
+                            auto* box = dialog.findChild<QComboBox*>(QLatin1String(row.object));
+                            auto* label = dialog.findChild<QLabel*>(QLatin1String(row.labelObject));
+                            ASSERT_TRUE(box && label);
+                            EXPECT_EQ(label->text(), QString::fromUtf8(row.label));
+                            ASSERT_EQ(box->count(), static_cast<int>(row.choices.size()));
+                            EXPECT_EQ(box->currentIndex(), stored.*row.field);
+                            box->setCurrentIndex(0);
+                        } else if (row.kind == RowKind::Checks) {
+                            for (const CheckItem& item : row.checks) {
+                                auto* check = dialog.findChild<QCheckBox*>(QLatin1String(item.object));
+                                ASSERT_NE(check, nullptr);
+                                EXPECT_EQ(check->text(), QString::fromUtf8(item.text));
+                                EXPECT_EQ(check->isChecked(), stored.*item.field);
+                                check->setChecked(!check->isChecked());
+                            }
+                        } else {
+                            auto* slider = dialog.findChild<QSlider*>(QLatin1String(row.object));
+                            ASSERT_NE(slider, nullptr);
+                            EXPECT_EQ(slider->minimum(), row.min);
+                            EXPECT_EQ(slider->maximum(), row.max);
+                            EXPECT_EQ(slider->value(), stored.*row.field);
+                            slider->setValue(row.max);
+                            if (row.kind == RowKind::CheckSlider) {
+                                auto* check = dialog.findChild<QCheckBox*>(QLatin1String(row.labelObject));
+                                ASSERT_NE(check, nullptr);
+                                EXPECT_EQ(check->text(), QString::fromUtf8(row.label));
+                                EXPECT_TRUE(check->isChecked());
+                                check->setChecked(false);
+                            }
+                        }
+                    }
+                },
+                ok);
+            EXPECT_TRUE(Config == expected) << (ok ? "Ok" : "Cancel");
+        }
+    }
+    EXPECT_GE(dialogs, 4);  // MP3, WAV, FLAC and AIFF at least
+}
 
 // ---- from the main window --------------------------------------------------------------------------------
 

@@ -139,6 +139,27 @@ TEST_F(EngineTest, SameFolderOverwriteReplacesTheSourceWithItsConversion) {
     EXPECT_EQ(FilesIn(dir / "A"), std::vector<std::string>{"x.wav"});
 }
 
+// The output takes the writer's own extension whatever the source's is; a dot in a folder name is no
+// extension. Writers write exactly the name they are given.
+TEST_F(EngineTest, OutputTakesTheWritersExtension) {
+    struct Case {
+        const char* source;
+        const char* writer;  // extension of the writer
+        const char* output;
+    };
+    Config.samefolder = true;
+    for (const Case& c : {Case{"song.WAV", "wav", "song.wav"}, Case{"song.mp3", "wav", "song.wav"},
+                          Case{"a.b/song", "wav", "a.b/song.wav"}, Case{"song.aif", "aiff", "song.aiff"},
+                          Case{"song.wav", "gsm", "song.gsm"}}) {
+        SCOPED_TRACE(c.source);
+        Config.codec = Codec(c.writer);
+        OverwriteState state;
+        NamingOutcome n = NamingStep(Src(c.source), Config, "", encoders.Item(Config.codec), state, frontEnd);
+        EXPECT_TRUE(n.proceed);
+        EXPECT_EQ(n.outputName, Src(c.output));
+    }
+}
+
 // "Enter new name" naming the source itself: the source is read whole before it is replaced.
 TEST_F(EngineTest, NewNameThatIsTheSourceReplacesItOnlyAfterConverting) {
     std::string source = Wav16(Src("x.wav"), 2, 44100);
