@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr const char* kInitFailed = "Can not initialize FLAC encoder";
 constexpr std::array<int, 3> kBits = {8, 16, 24};
 
 constexpr CheckItem kSubset[] = {
@@ -32,8 +31,8 @@ constexpr WriterFacts kFacts = {
     .dialog = {.caption = "FLAC Encoder Options", .object = "flacEncoderForm", .height = 185, .rows = kRows},
     .format = &kFormat};
 
-// Owns one libFLAC encoder: finishes (completing and closing the file) and deletes it, also after a failed
-// init.
+// Owns one libFLAC encoder: finishes (completing and closing the file, unless the writer did) and deletes
+// it, also after a failed init.
 class FlacEncoder {
   public:
     explicit FlacEncoder(const libflac::Entries& api) : api_(api), encoder_(api.FLAC__stream_encoder_new()) {}
@@ -69,18 +68,18 @@ const libflac::Entries& LoadedEntries() {
     return *api;
 }
 
-class FLACwriter final : public Tencoder {
+class FLACwriter : public Tencoder {
   public:
     explicit FLACwriter(const WriterSetup& setup) : Tencoder(setup), api_(LoadedEntries()), encoder_(api_) {
         const WAVEFORMATEX& inputFormat = setup.input;
         const std::string& fileName = setup.fileName;
         FLAC__StreamEncoder* encoder = encoder_.get();
-        if (!encoder) throw EEncoderError(kInitFailed);
+        if (!encoder) throw EEncoderError(kFlacInitFailed);
         // libFLAC leaves a file it opened behind when it then refuses the parameters, so those it would
         // refuse are turned away before it creates anything.
         if (inputFormat.nChannels < 1 || inputFormat.nChannels > FLAC__MAX_CHANNELS ||
             inputFormat.nSamplesPerSec < 1 || inputFormat.nSamplesPerSec > FLAC__MAX_SAMPLE_RATE) {
-            throw EEncoderError(kInitFailed);
+            throw EEncoderError(kFlacInitFailed);
         }
         api_.FLAC__stream_encoder_set_verify(encoder, false);
         api_.FLAC__stream_encoder_set_streamable_subset(encoder, !setup.settings.flacnonsubset);
@@ -96,7 +95,7 @@ class FLACwriter final : public Tencoder {
             // libFLAC opens the file before it checks the settings (a rate outside the subset, say) and
             // leaves it behind empty when it refuses them.
             if (!existed) std::filesystem::remove(fileName, error);
-            throw EEncoderError(kInitFailed);
+            throw EEncoderError(kFlacInitFailed);
         }
     }
 
@@ -126,9 +125,16 @@ class FLACwriter final : public Tencoder {
         }
         // A failing write (a full disk) would otherwise end in a truncated file reported as converted.
         if (!api_.FLAC__stream_encoder_process_interleaved(encoder_.get(), out, frames)) {
-            throw EEncoderError("FLAC encoder error");
+            throw EEncoderError(kFlacEncoderFailed);
         }
         return 0;
+    }
+
+  protected:
+    // libFLAC flushes the last frames and goes back to complete STREAMINFO; a failure there (a full disk)
+    // fails the file. The encoder is deleted with its member.
+    void Complete() override {
+        if (!api_.FLAC__stream_encoder_finish(encoder_.get())) throw EEncoderError(kFlacEncoderFailed);
     }
 
   private:

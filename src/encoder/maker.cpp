@@ -13,6 +13,20 @@ OptionsDialogs* installedDialogs = nullptr;
 
 }  // namespace
 
+void Tencoder::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    Complete();
+}
+
+void Tencoder::FinishQuietly() noexcept {
+    try {
+        Finish();
+    } catch (...) {
+        // Nobody asked how the file ended: it is being abandoned.
+    }
+}
+
 void SetOptionsDialogs(OptionsDialogs* dialogs) {
     installedDialogs = dialogs;
 }

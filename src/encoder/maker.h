@@ -10,6 +10,7 @@
 #include <string>
 
 #include "audioformat/audioformat.h"
+#include "encoder/messages.h"
 #include "wvt/config.h"
 
 // A writer failure; the message is the fixed text the pipeline reports.
@@ -17,9 +18,6 @@ class EEncoderError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
-
-// Raised by a writer whose encoder library is missing, before any output exists.
-inline constexpr const char* kEncoderLibraryMissing = "encoder library not available";
 
 // What a writer is constructed from; lives only as long as the constructor runs.
 struct WriterSetup {
@@ -30,7 +28,10 @@ struct WriterSetup {
 };
 
 // Abstract writer: receives PCM blocks in its input format and writes one output file. Destroying it
-// finishes the file; there is no separate finish call.
+// finishes the file (flush, trailer, close). Finishing can fail (a full disk at the last flush), and a
+// destructor must not raise: so the pipeline calls Finish first, which raises such a failure, and only
+// then destroys the writer. A writer destroyed unfinished is finished by its destructor (WriterClass
+// arranges that), where a failure can only be dropped: the file is being abandoned anyway.
 class Tencoder {
   public:
     explicit Tencoder(const WriterSetup& setup) : InputFormat_(setup.input), FileName_(setup.fileName) {}
@@ -42,12 +43,23 @@ class Tencoder {
     virtual int Write(const uint8_t* block, uint32_t length) = 0;
     // The file the writer creates: the name it was given.
     virtual std::string GetFileName() const { return FileName_; }
+    // Completes the file once (later calls do nothing); raises EEncoderError when that fails.
+    void Finish();
 
     const WAVEFORMATEX& InputFormat() const { return InputFormat_; }
+
+  protected:
+    // The writer's finishing work: flush the encoder, write trailers, close the file; raises EEncoderError
+    // on failure. Runs at most once, from Finish or from the destructor of an unfinished writer.
+    virtual void Complete() {}
+    // For destructors: Finish, dropping a failure. The most derived writer's destructor calls it (for
+    // writers made by WriterClass its wrapper does), while the whole writer still exists.
+    void FinishQuietly() noexcept;
 
   private:
     const WAVEFORMATEX InputFormat_;
     const std::string FileName_;
+    bool finished_ = false;
 };
 
 class EncoderClass;

@@ -99,33 +99,21 @@ BE_CONFIG MakeConfig(const WAVEFORMATEX& output, const config& settings) {
     return config;
 }
 
-class MP3writer final : public Tencoder {
+class MP3writer : public Tencoder {
   public:
     explicit MP3writer(const WriterSetup& setup) : Tencoder(setup) {
         const WAVEFORMATEX& inputFormat = setup.input;
         outputStream_.reset(std::fopen(setup.fileName.c_str(), "wb"));
-        if (!outputStream_) throw EEncoderError("Can not create output file");
+        if (!outputStream_) throw EEncoderError(kMp3CreateFailed);
         config_ = MakeConfig(inputFormat, setup.settings);
         lastResult_ = lameStream_.Init(config_, samplesPerChunk_, minimumBufferSize_);
-        if (lastResult_ != BE_ERR_SUCCESSFUL) throw EEncoderError("Error opening encoding stream");
+        if (lastResult_ != BE_ERR_SUCCESSFUL) throw EEncoderError(kMp3StreamFailed);
         outputBuffer_.resize(size_t{10} * inputFormat.nSamplesPerSec);
         // LAME writes into the buffer without a size: a block is cut into pieces whose worst case
         // (1.25 bytes per frame + 7200) fits it, so an oversized block cannot overrun it.
         const uint32_t channels = inputFormat.nChannels;
         const size_t frames = (outputBuffer_.size() - 7200) * 4 / 5;
         chunkSamples_ = static_cast<uint32_t>(frames) * channels;
-    }
-
-    ~MP3writer() override {
-        if (!outputBuffer_.empty()) {
-            finalByteCount_ = 0;
-            lastResult_ = beDeinitStream(lameStream_.handle(), outputBuffer_.data(), &finalByteCount_);
-            if (lastResult_ == BE_ERR_SUCCESSFUL && finalByteCount_ > 0) {
-                std::fwrite(outputBuffer_.data(), 1, finalByteCount_, outputStream_.get());
-            }
-            WriteInfoFrame();
-        }
-        // Members release in reverse order: the file closes before the LAME stream.
     }
 
     int Write(const uint8_t* block, uint32_t length) override {
@@ -143,16 +131,29 @@ class MP3writer final : public Tencoder {
             chunkByteCount_ = 0;
             lastResult_ =
                 beEncodeChunk(lameStream_.handle(), count, pcm, outputBuffer_.data(), &chunkByteCount_);
-            if (lastResult_ != BE_ERR_SUCCESSFUL) throw EEncoderError("MP3 Encoder error");
+            if (lastResult_ != BE_ERR_SUCCESSFUL) throw EEncoderError(kMp3EncoderFailed);
             bytesWritten_ = static_cast<int32_t>(
                 std::fwrite(outputBuffer_.data(), 1, chunkByteCount_, outputStream_.get()));
-            if (static_cast<uint32_t>(bytesWritten_) < chunkByteCount_)
-                throw EEncoderError("Data write error");
+            if (static_cast<uint32_t>(bytesWritten_) < chunkByteCount_) throw EEncoderError(kDataWriteError);
             produced += chunkByteCount_;
             pcm += count;
             samples -= count;
         }
         return static_cast<int>(produced);
+    }
+
+  protected:
+    // The last frames, then the finished information frame over LAME's placeholder at the start, then the
+    // file closes: a write that fails on the way (a full disk) fails the file. The LAME stream closes with
+    // its member, after the file.
+    void Complete() override {
+        finalByteCount_ = 0;
+        lastResult_ = beDeinitStream(lameStream_.handle(), outputBuffer_.data(), &finalByteCount_);
+        if (lastResult_ != BE_ERR_SUCCESSFUL) throw EEncoderError(kMp3EncoderFailed);
+        if (std::fwrite(outputBuffer_.data(), 1, finalByteCount_, outputStream_.get()) < finalByteCount_)
+            throw EEncoderError(kDataWriteError);
+        WriteInfoFrame();
+        if (std::fclose(outputStream_.release()) != 0) throw EEncoderError(kDataWriteError);
     }
 
   private:
@@ -166,8 +167,9 @@ class MP3writer final : public Tencoder {
             result = beGetInfoTag(lameStream_.handle(), frame.data(), &size);
         }
         if (result != BE_ERR_SUCCESSFUL || size == 0) return;
-        if (std::fseek(outputStream_.get(), 0, SEEK_SET) == 0) {
-            std::fwrite(frame.data(), 1, size, outputStream_.get());
+        if (std::fseek(outputStream_.get(), 0, SEEK_SET) != 0 ||
+            std::fwrite(frame.data(), 1, size, outputStream_.get()) < size) {
+            throw EEncoderError(kDataWriteError);
         }
     }
 

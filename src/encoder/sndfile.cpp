@@ -7,15 +7,15 @@
 
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
+#include "encoder/output_file.h"
 #include "encoder/writer_class.h"
 #include "encoder/writers.h"
 
 namespace {
-
-constexpr const char* kCreateFailed = "Can not create SNDLIB compressor";
 
 constexpr std::array<int, 4> kBits = {8, 16, 24, 32};
 constexpr std::array<int, 5> kSubtypes = {SF_FORMAT_PCM_U8, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24,
@@ -105,14 +105,31 @@ void FixAiffPadFrame(const std::string& fileName, uint32_t frames, uint32_t data
     }
 }
 
-// Owns one libsndfile handle; closing it completes the file's header.
+// libsndfile's file operations over an OutputFile, so every failed write is seen.
+SF_VIRTUAL_IO kOutputIo = {
+    [](void* file) -> sf_count_t { return static_cast<OutputFile*>(file)->Length(); },
+    [](sf_count_t offset, int whence, void* file) -> sf_count_t {
+        return static_cast<OutputFile*>(file)->Seek(offset, whence);
+    },
+    [](void* data, sf_count_t count, void* file) -> sf_count_t {
+        return static_cast<OutputFile*>(file)->Read(data, count);
+    },
+    [](const void* data, sf_count_t count, void* file) -> sf_count_t {
+        return static_cast<OutputFile*>(file)->Write(data, count);
+    },
+    [](void* file) -> sf_count_t { return static_cast<OutputFile*>(file)->Seek(0, SEEK_CUR); },
+};
+
+// Owns one libsndfile handle over its own output file; closing the handle completes the file's header.
 class SndfileWriter : public Tencoder {
   public:
     SndfileWriter(const WriterSetup& setup, int format)
         : Tencoder(setup),
           aiff8_((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF &&
                  ((format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8 ||
-                  (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_S8)) {
+                  (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_S8)),
+          output_(setup.fileName) {
+        if (!output_.IsOpen()) throw EEncoderError(kSndfileCreateFailed);
         const WAVEFORMATEX& inputFormat = setup.input;
         info_.frames = 0;
         info_.samplerate = static_cast<int>(inputFormat.nSamplesPerSec);
@@ -120,16 +137,20 @@ class SndfileWriter : public Tencoder {
         info_.format = format;
         info_.sections = 1;
         info_.seekable = 1;
-        handle_ = sf_open(setup.fileName.c_str(), SFM_WRITE, &info_);
-        if (!handle_) throw EEncoderError(kCreateFailed);
+        handle_ = sf_open_virtual(&kOutputIo, SFM_WRITE, &info_, &output_);
+        if (!handle_ || output_.Failed()) {
+            // A format libsndfile refuses, or a header the disk refuses: no file is left behind.
+            if (handle_) sf_close(handle_);
+            handle_ = nullptr;
+            output_.Close();
+            std::error_code error;
+            std::filesystem::remove(setup.fileName, error);
+            throw EEncoderError(kSndfileCreateFailed);
+        }
         sf_command(handle_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     }
     ~SndfileWriter() override {
-        sf_close(handle_);
-        if (aiff8_ && samplesWritten_ % 2 == 1) {
-            FixAiffPadFrame(GetFileName(), static_cast<uint32_t>(samplesWritten_ / info_.channels),
-                            static_cast<uint32_t>(samplesWritten_));
-        }
+        if (handle_) sf_close(handle_);
     }
 
     int Write(const uint8_t* block, uint32_t length) override {
@@ -145,34 +166,49 @@ class SndfileWriter : public Tencoder {
         // A short write (full disk, a block that is not whole frames) would otherwise end in a truncated
         // file reported as converted; raising makes the pipeline fail the file and delete it.
         if (sf_write_float(handle_, samples, items) != items) {
-            throw EEncoderError(std::string("SNDLIB write error: ") + sf_strerror(handle_));
+            throw EEncoderError(std::string(kSndfileWriteFailed) + sf_strerror(handle_));
         }
+        if (output_.Failed()) throw EEncoderError(std::string(kSndfileWriteFailed) + output_.Error());
         samplesWritten_ += items;
         return 0;
     }
 
+  protected:
+    // Closing writes the last encoded block and completes the header; a failure there fails the file.
+    void Complete() override {
+        const int result = sf_close(handle_);
+        handle_ = nullptr;
+        if (!output_.Close()) throw EEncoderError(std::string(kSndfileWriteFailed) + output_.Error());
+        if (result != 0) throw EEncoderError(std::string(kSndfileWriteFailed) + sf_error_number(result));
+        if (aiff8_ && samplesWritten_ % 2 == 1) {
+            FixAiffPadFrame(GetFileName(), static_cast<uint32_t>(samplesWritten_ / info_.channels),
+                            static_cast<uint32_t>(samplesWritten_));
+        }
+    }
+
   private:
     const bool aiff8_;
+    OutputFile output_;
     SF_INFO info_{};
     SNDFILE* handle_ = nullptr;
     sf_count_t samplesWritten_ = 0;  // all channels together
 };
 
-class WAVwriter final : public SndfileWriter {
+class WAVwriter : public SndfileWriter {
   public:
     explicit WAVwriter(const WriterSetup& setup)
         : SndfileWriter(setup, SndfileFormat(SndfileContainer::WAV,
                                              SndfileBitsIndex(setup.settings.wavbps, setup.source))) {}
 };
 
-class AIFwriter final : public SndfileWriter {
+class AIFwriter : public SndfileWriter {
   public:
     explicit AIFwriter(const WriterSetup& setup)
         : SndfileWriter(setup, SndfileFormat(SndfileContainer::AIFF,
                                              SndfileBitsIndex(setup.settings.aifbps, setup.source))) {}
 };
 
-class GSMwriter final : public SndfileWriter {
+class GSMwriter : public SndfileWriter {
   public:
     explicit GSMwriter(const WriterSetup& setup) : SndfileWriter(setup, kGsmFormat) {}
 };

@@ -45,9 +45,19 @@ struct WriterFacts {
     const FormatRule* format = nullptr;  // null: the writer takes the source's format unchanged
 };
 
+// What WriterClass creates: the writer, finished by its destructor when the pipeline did not finish it.
+// (So a writer class itself is not final.)
+template <typename Writer>
+class FinishingWriter final : public Writer {
+  public:
+    using Writer::Writer;
+    ~FinishingWriter() override { this->FinishQuietly(); }
+};
+
 // A writer class built from its facts. `Writer` is the writer's Tencoder subclass, constructed from a
-// WriterSetup: it opens the output in its constructor (raising EEncoderError on any failure), encodes in
-// Write and completes the file in its destructor.
+// WriterSetup: it opens the output in its constructor (raising EEncoderError on any failure, leaving no
+// file), encodes in Write and completes the file in Complete (raising on failure). Its destructor and its
+// members' only release what is still held.
 template <typename Writer>
 class WriterClass final : public EncoderClass {
   public:
@@ -79,7 +89,7 @@ class WriterClass final : public EncoderClass {
     std::unique_ptr<Tencoder> Create(const std::string& fileName, const WAVEFORMATEX& source,
                                      const config& settings) const override {
         const WAVEFORMATEX input = GetInputFormat(source, settings);
-        return std::make_unique<Writer>(WriterSetup{fileName, source, input, settings});
+        return std::make_unique<FinishingWriter<Writer>>(WriterSetup{fileName, source, input, settings});
     }
 
   private:
@@ -88,7 +98,7 @@ class WriterClass final : public EncoderClass {
 
 // The writer of a format whose encoder library is not part of this build: creating one fails with
 // kEncoderLibraryMissing before any output exists.
-class UnavailableWriter final : public Tencoder {
+class UnavailableWriter : public Tencoder {
   public:
     [[noreturn]] explicit UnavailableWriter(const WriterSetup&);
     int Write(const uint8_t*, uint32_t) override { return 0; }

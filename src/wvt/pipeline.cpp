@@ -150,10 +150,15 @@ void FileConversion::Convert(int k, std::atomic<double>& progress, uint8_t* work
 void FileConversion::Release() {
     DeleteSRC2(converter_);
     converter_ = nullptr;
-    try {
-        writer_.reset();  // completes the output file
-    } catch (...) {
-        failed = true;
+    if (writer_) {
+        // Completing the output can fail (a full disk at the last flush): that fails the file. The
+        // writer is finished here, where its error can be caught, before it is destroyed.
+        try {
+            writer_->Finish();
+        } catch (...) {
+            failed = true;
+        }
+        writer_.reset();
     }
     source_.reset();
 }

@@ -43,7 +43,7 @@ struct PipelineContext {
 
 // The per-file fields of a worker and the four steps over them.
 class FileConversion {
-public:
+  public:
     explicit FileConversion(PipelineContext& context) : ctx_(context) {}
     ~FileConversion();
     FileConversion(const FileConversion&) = delete;
@@ -59,14 +59,15 @@ public:
     bool Open();
     // Worker thread: the block loop. `k` counts the items this worker has taken, this one included.
     void Convert(int k, std::atomic<double>& progress, uint8_t* workBuffer);
-    // Worker thread: converter, writer (which completes the output), source, in this order.
+    // Worker thread: converter, writer (finished first: a failure to complete the output fails the
+    // file), source, in this order.
     void Release();
     // Worker thread: decides and answers the status; counts a failure in `failedCount`.
     int Finish(std::atomic<int>& failedCount);
 
     bool failed = false;
 
-private:
+  private:
     void WriteBlock(const uint8_t* data, uint32_t length);
     // The writer class the setting `codec` names, or null when it names none.
     const EncoderClass* WriterClass() const;

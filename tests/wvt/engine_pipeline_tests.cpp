@@ -98,6 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
                                       };
                                   },
                                   "wav", STATUS_CANCELED},
+                      // Every block written, then completing the file fails (a full disk at the last flush).
+                      FailureCase{"finishing_fails", Source::Scripted,
+                                  [](Script&, auto&) { gWriterFinishFails = true; }, "scw", STATUS_FAILED},
                       // Even a complete output goes when the cancel comes after the loop.
                       FailureCase{"cancel_after_loop", Source::Scripted,
                                   [](Script& s, std::atomic<bool>& cancel) {

@@ -8,9 +8,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -27,6 +29,7 @@
 #include "decoder/sources.h"
 #include "encoder/maker.h"
 #include "encoder/manager.h"
+#include "encoder/writer_class.h"
 #include "wvt/frontend.h"
 #include "wvt/naming.h"
 #include "wvt/pipeline.h"
@@ -134,6 +137,54 @@ class ScriptedClass : public DecoderClass {
 };
 inline const ScriptedClass kScriptedClass;
 
+// A writer of raw float blocks whose finishing can be made to fail, as a full disk at the last flush does.
+inline std::atomic<bool> gWriterFinishFails{false};
+
+class ScriptedWriter : public Tencoder {
+  public:
+    explicit ScriptedWriter(const WriterSetup& setup) : Tencoder(setup) {
+        file_ = std::fopen(setup.fileName.c_str(), "wb");
+        if (!file_) throw EEncoderError("cannot create");
+    }
+    ~ScriptedWriter() override {
+        if (file_) std::fclose(file_);
+    }
+    int Write(const uint8_t* block, uint32_t length) override {
+        if (std::fwrite(block, 1, length, file_) != length) throw EEncoderError(kDataWriteError);
+        return 0;
+    }
+
+  protected:
+    void Complete() override {
+        std::fclose(file_);
+        file_ = nullptr;
+        if (gWriterFinishFails) throw EEncoderError("trailer not written");
+    }
+
+  private:
+    std::FILE* file_ = nullptr;
+};
+
+inline constexpr FormatRule kScriptedWriterRule = {.formatTag = WAVE_FORMAT_IEEE_FLOAT, .bits = 32};
+inline constexpr WriterFacts kScriptedWriterFacts = {.name = "Scriptedwriter",
+                                                     .description = "SCW  - Scripted writer",
+                                                     .extension = "scw",
+                                                     .filter = "Scripted (*.scw)|*.scw",
+                                                     .canCopyTags = false,
+                                                     .writesTags = false,
+                                                     .hasOptions = false,
+                                                     .format = &kScriptedWriterRule};
+inline const WriterClass<ScriptedWriter> kScriptedWriterClass(kScriptedWriterFacts);
+
+// The real writers in their codec order, then the scripted one.
+inline std::vector<const EncoderClass*> WritersAndScripted() {
+    TEncManager real;
+    std::vector<const EncoderClass*> classes;
+    for (size_t i = 0; i < real.Count(); ++i) classes.push_back(&real.Item(i));
+    classes.push_back(&kScriptedWriterClass);
+    return classes;
+}
+
 // The front end: "main thread" work runs on the calling worker, one piece at a time.
 class FakeFrontEnd : public FrontEnd {
   public:
@@ -208,6 +259,7 @@ class EngineTest : public ::testing::Test {
         Config.wavbps = 0;  // keep the source's depth
         Config.output = (dir / "out").string();
         Config.threadscount = 1;
+        gWriterFinishFails = false;
         fs::create_directories(dir / "out");
         fs::create_directories(dir / "src");
         std::lock_guard<std::mutex> l(gScriptsLock);
@@ -252,7 +304,7 @@ class EngineTest : public ::testing::Test {
 
     TempDir dir;
     TDecManager decoders{{&kScriptedClass, &TWAVReaderClass, &TAIFFReaderClass}};
-    TEncManager encoders;
+    TEncManager encoders{WritersAndScripted()};
     FakeFrontEnd frontEnd;
 };
 

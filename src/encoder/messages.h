@@ -1,0 +1,20 @@
+// The texts writers raise (EEncoderError), as the pipeline and its log report them. Tests compare against
+// these names rather than retyping the texts.
+#pragma once
+
+// Any writer whose encoder library is missing, before any output exists.
+inline constexpr const char* kEncoderLibraryMissing = "encoder library not available";
+
+// MP3 writer.
+inline constexpr const char* kMp3CreateFailed = "Can not create output file";
+inline constexpr const char* kMp3StreamFailed = "Error opening encoding stream";
+inline constexpr const char* kMp3EncoderFailed = "MP3 Encoder error";
+inline constexpr const char* kDataWriteError = "Data write error";
+
+// FLAC writer.
+inline constexpr const char* kFlacInitFailed = "Can not initialize FLAC encoder";
+inline constexpr const char* kFlacEncoderFailed = "FLAC encoder error";
+
+// WAV, AIFF and GSM writers; the write error is followed by libsndfile's own text.
+inline constexpr const char* kSndfileCreateFailed = "Can not create SNDLIB compressor";
+inline constexpr const char* kSndfileWriteFailed = "SNDLIB write error: ";
