@@ -254,36 +254,4 @@ TEST(Mp3Writer, OddAndUnalignedBlocksAreAccepted) {
     EXPECT_EQ(decoded.size(), pcm.size());
 }
 
-TEST(Mp3Writer, FullDiskFailsWrite) {
-    // The output name points at a device that refuses every byte.
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    ConfigGuard guard;
-    TempDir dir;
-    std::filesystem::create_symlink("/dev/full", dir / "full.mp3");
-    auto writer =
-        MP3writerClass.Create((dir / "full.mp3").string(), MakeWaveFormat(WAVE_FORMAT_PCM, 44100, 2, 16));
-    const auto pcm = testsupport::NoisePcm({44100, 2, SampleKind::S16}, 44100 * 2);
-    try {
-        for (size_t at = 0; at < pcm.size(); at += 8192) {
-            writer->Write(pcm.data() + at, static_cast<uint32_t>(std::min<size_t>(8192, pcm.size() - at)));
-        }
-        FAIL() << "no exception";
-    } catch (const EEncoderError& error) {
-        EXPECT_STREQ(error.what(), "Data write error");
-    }
-}
-
-TEST(Mp3Writer, UncreatableOutputFailsWithoutFile) {
-    ConfigGuard guard;
-    TempDir dir;
-    const auto target = dir / "missing" / "out.mp3";
-    try {
-        MP3writerClass.Create(target.string(), MakeWaveFormat(WAVE_FORMAT_PCM, 44100, 2, 16));
-        FAIL() << "no exception";
-    } catch (const EEncoderError& error) {
-        EXPECT_STREQ(error.what(), "Can not create output file");
-    }
-    EXPECT_FALSE(std::filesystem::exists(target));
-}
-
 }  // namespace

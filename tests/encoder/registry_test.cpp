@@ -1,5 +1,5 @@
-// The writer registry's codec-index order and class facts, the writers still waiting for their encoder
-// library, and the option dialog hook.
+// The writer registry's codec-index order and class facts, and the option dialog hook. (What every writer
+// must do with files is writer_conformance_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -62,31 +62,6 @@ TEST(EncoderRegistry, WindowsMediaWriterKeepsItsFactsForWhenItIsListed) {
     EXPECT_TRUE(WMAwriterClass.HasOptions());
     EXPECT_TRUE(WMAwriterClass.CanCopyTags());
 }
-
-// Writers whose encoder library is not built yet.
-class UnavailableWriter : public testing::TestWithParam<const EncoderClass*> {};
-
-TEST_P(UnavailableWriter, FailsWithTheMissingLibraryErrorAndLeavesNoFile) {
-    const EncoderClass& writer = *GetParam();
-    testsupport::TempDir dir;
-    const auto output = dir / ("out." + writer.GetExtension());
-    const WAVEFORMATEX source = MakeWaveFormat(WAVE_FORMAT_PCM, 44100, 2, 16);
-    try {
-        writer.Create(output.string(), source);
-        FAIL() << "Create did not raise";
-    } catch (const EEncoderError& error) {
-        EXPECT_STREQ(error.what(), "encoder library not available");
-    }
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-
-    const WAVEFORMATEX wanted = writer.GetInputFormat(source);
-    EXPECT_EQ(std::memcmp(&wanted, &source, sizeof source), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Writers, UnavailableWriter,
-                         testing::Values(&WMAwriterClass, &OGGwriterClass, &AMRwriterClass, &APEwriterClass,
-                                         &AACwriterClass, &ALACwriterClass, &OpuswriterClass, &WVwriterClass),
-                         [](const auto& info) { return std::string(info.param->Name()); });
 
 // Records which dialog a writer asked for.
 class RecordingDialogs : public OptionsDialogs {

@@ -201,40 +201,6 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"Float", true, 5, 16, kPcm, 22050, 1, 8, 0, "pcm_f32be", 0, 22050, 1, 0, 0, false}),
     [](const auto& info) { return std::string(info.param.label); });
 
-// The naming step gives the output the writer's extension (engine_naming_tests); the writer then writes
-// exactly the name it is given, whatever extension that name has.
-TEST(SndfileFile, WritesExactlyTheNameItIsGiven) {
-    for (const EncoderClass* writer : {&WAVwriterClass, &AIFwriterClass, &GSMwriterClass}) {
-        SCOPED_TRACE(writer->Name());
-        TempDir dir;
-        std::filesystem::create_directory(dir / "a.b");
-        for (const char* given : {"song.WAV", "a.b/song"}) {
-            const auto created = writer->Create((dir / given).string(), MakeWaveFormat(kPcm, 44100, 2, 16));
-            EXPECT_EQ(created->GetFileName(), (dir / given).string());
-            EXPECT_TRUE(std::filesystem::exists(dir / given));
-        }
-    }
-}
-
-TEST(SndfileFile, UnopenableOutputRaisesTheCreateError) {
-    TempDir dir;
-    ConfigGuard guard;
-    const WAVEFORMATEX source = MakeWaveFormat(kPcm, 44100, 2, 16);
-    const std::string missingFolder = (dir / "missing" / "out.wav").string();
-    for (const EncoderClass* writer : {&WAVwriterClass, &AIFwriterClass, &GSMwriterClass}) {
-        SCOPED_TRACE(writer->Name());
-        try {
-            writer->Create(missingFolder, source);
-            ADD_FAILURE() << "Create did not raise";
-        } catch (const EEncoderError& error) {
-            EXPECT_STREQ(error.what(), "Can not create SNDLIB compressor");
-        }
-    }
-    // A bit-depth setting outside the list names no subtype, which libsndfile refuses.
-    Config.wavbps = 6;
-    EXPECT_THROW(WAVwriterClass.Create((dir / "out.wav").string(), source), EEncoderError);
-}
-
 TEST(SndfileFile, ShortWriteIsReportedNotSwallowed) {
     TempDir dir;
     const auto writer = WAVwriterClass.Create((dir / "out.wav").string(), MakeWaveFormat(kPcm, 44100, 2, 16));
