@@ -4,6 +4,8 @@
 
 #include <attachedpictureframe.h>
 #include <aifffile.h>
+#include <apefile.h>
+#include <apetag.h>
 #include <flacfile.h>
 #include <flacpicture.h>
 #include <id3v2tag.h>
@@ -15,8 +17,11 @@
 #include <tpropertymap.h>
 #include <vorbisfile.h>
 #include <wavfile.h>
+#include <wavpackfile.h>
 #include <xiphcomment.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace tagwrapper {
@@ -28,6 +33,11 @@ using TagLib::String;
 const String kFreeformPrefix = "----:com.apple.iTunes:";
 const String kCoverAtom = "covr";
 const char kPictureFrame[] = "APIC";
+// APEv2 keeps a picture as a binary item: a file name, a zero byte, the image.
+const String kApeFrontCover = "Cover Art (Front)";
+const String kApeBackCover = "Cover Art (Back)";
+constexpr int kFrontCover = 3;
+constexpr int kBackCover = 4;
 
 struct Picture {
     ByteVector data;
@@ -69,6 +79,62 @@ TagLib::Ogg::XiphComment* XiphOf(TagLib::File& file) {
     if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(&file)) return vorbis->tag();
     if (auto* opus = dynamic_cast<TagLib::Ogg::Opus::File*>(&file)) return opus->tag();
     return nullptr;
+}
+
+// Monkey's Audio and WavPack files carry APEv2 tags.
+TagLib::APE::Tag* ApeOf(TagLib::File& file, bool create) {
+    if (auto* ape = dynamic_cast<TagLib::APE::File*>(&file)) return ape->APETag(create);
+    if (auto* wavpack = dynamic_cast<TagLib::WavPack::File*>(&file)) return wavpack->APETag(create);
+    return nullptr;
+}
+
+// The image's kind by its first bytes: players go by the extension of an APEv2 picture's file name.
+struct ImageKind {
+    const char* extension;
+    const char* mimeType;
+};
+ImageKind KindOf(const ByteVector& data) {
+    if (data.startsWith(ByteVector("\xFF\xD8\xFF", 3))) return {"jpg", "image/jpeg"};
+    if (data.startsWith(ByteVector("\x89PNG", 4))) return {"png", "image/png"};
+    if (data.startsWith(ByteVector("GIF8", 4))) return {"gif", "image/gif"};
+    if (data.startsWith(ByteVector("BM", 2))) return {"bmp", "image/bmp"};
+    return {"bin", ""};
+}
+
+void ReadApePictures(const TagLib::APE::Tag& tag, std::vector<Picture>& pictures) {
+    for (const auto& [key, type] :
+         {std::pair{kApeFrontCover, kFrontCover}, std::pair{kApeBackCover, kBackCover}}) {
+        const auto item = tag.itemListMap().find(key.upper());
+        if (item == tag.itemListMap().end() || item->second.type() != TagLib::APE::Item::Binary) continue;
+        const ByteVector value = item->second.binaryData();
+        const int nameEnd = value.find('\0');
+        if (nameEnd < 0) continue;
+        const ByteVector image = value.mid(static_cast<unsigned>(nameEnd) + 1);
+        if (!image.isEmpty()) pictures.push_back({image, KindOf(image).mimeType, String(), type});
+    }
+}
+
+void SetApePicture(TagLib::APE::Tag& tag, const String& key, const Picture& picture) {
+    ByteVector value("cover.");
+    value.append(KindOf(picture.data).extension);
+    value.append('\0');
+    value.append(picture.data);
+    tag.setItem(key, TagLib::APE::Item(key, value, true));
+}
+
+// The front cover (else the first picture) and the back cover; APEv2 has no place for others.
+void WriteApePictures(TagLib::APE::Tag& tag, const std::vector<Picture>& pictures) {
+    tag.removeItem(kApeFrontCover);
+    tag.removeItem(kApeBackCover);
+    if (pictures.empty()) return;
+    const auto front = std::find_if(pictures.begin(), pictures.end(),
+                                    [](const Picture& picture) { return picture.type == kFrontCover; });
+    const Picture& cover = front != pictures.end() ? *front : pictures.front();
+    SetApePicture(tag, kApeFrontCover, cover);
+    const auto back = std::find_if(pictures.begin(), pictures.end(), [&](const Picture& picture) {
+        return picture.type == kBackCover && &picture != &cover;
+    });
+    if (back != pictures.end()) SetApePicture(tag, kApeBackCover, *back);
 }
 
 Picture FromFlac(const TagLib::FLAC::Picture& picture) {
@@ -121,6 +187,8 @@ std::vector<Picture> ReadPictures(TagLib::File& file) {
             for (const TagLib::MP4::CoverArt& art : mp4->tag()->item(kCoverAtom).toCoverArtList())
                 pictures.push_back({art.data(), MimeOf(art.format()), String(), 3});
         }
+    } else if (TagLib::APE::Tag* ape = ApeOf(file, false)) {
+        ReadApePictures(*ape, pictures);
     } else if (TagLib::ID3v2::Tag* id3 = Id3v2Of(file, false)) {
         for (const TagLib::ID3v2::Frame* frame : id3->frameList(kPictureFrame)) {
             const auto* apic = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frame);
@@ -144,6 +212,8 @@ void WritePictures(TagLib::File& file, const std::vector<Picture>& pictures) {
         TagLib::MP4::CoverArtList covers;
         for (const Picture& picture : pictures) covers.append({FormatOf(picture.mimeType), picture.data});
         mp4->tag()->setItem(kCoverAtom, TagLib::MP4::Item(covers));
+    } else if (TagLib::APE::Tag* ape = ApeOf(file, true)) {
+        WriteApePictures(*ape, pictures);
     } else if (TagLib::ID3v2::Tag* id3 = Id3v2Of(file, true)) {
         id3->removeFrames(kPictureFrame);
         for (const Picture& picture : pictures) {

@@ -11,6 +11,7 @@
 
 #include "support/audio_fixtures.h"
 #include "bindings/taglib.h"
+#include "platform/mac/macdll.h"
 
 namespace {
 
@@ -45,6 +46,28 @@ fs::path MakeAudio(const TempDir& dir, const std::string& name, const std::strin
         "-map_metadata -1 -fflags +bitexact " +
         metadata + " " + ShellQuote(path.string());
     if (RunCommand(cmd).status != 0) ADD_FAILURE() << "ffmpeg failed: " << cmd;
+    return path;
+}
+
+// A short stereo tone as Monkey's Audio, which ffmpeg cannot write: through our own compressor.
+fs::path MakeApe(const TempDir& dir, const std::string& name) {
+    const fs::path path = dir / name;
+#pragma pack(push, 1)
+    struct {
+        uint16_t tag = 1, channels = 2;
+        uint32_t rate = 44100, bytesPerSecond = 44100 * 4;
+        uint16_t align = 4, bits = 16, extra = 0;
+    } format;
+#pragma pack(pop)
+    std::vector<uint8_t> pcm = testsupport::SinePcm({}, 13230);
+    APE_COMPRESS_HANDLE compressor = c_APECompress_Create(nullptr);
+    const bool ok =
+        c_APECompress_StartW(compressor, path.c_str(), reinterpret_cast<const WAVEFORMATEX*>(&format), -1,
+                             2000, nullptr, -1) == 0 &&
+        c_APECompress_AddData(compressor, pcm.data(), static_cast<int>(pcm.size())) == 0 &&
+        c_APECompress_Finish(compressor, nullptr, 0, 0) == 0;
+    c_APECompress_Destroy(compressor);
+    if (!ok) ADD_FAILURE() << "could not write " << path;
     return path;
 }
 
@@ -151,7 +174,14 @@ INSTANTIATE_TEST_SUITE_P(All, TagFormats, ::testing::Values("mp3", "flac", "ogg"
 TEST_F(TagWrapper, UnicodeSwitchOffMeansLatin1Texts) {
     const fs::path path = MakeAudio(dir_, "latin1.flac");
     taglib::taglib_set_strings_unicode(false);
-    Fields latin1{"Gr\xFC\xDF" "e", "Caf\xE9", "", "", 0, 0};
+    Fields latin1{
+        "Gr\xFC\xDF"
+        "e",
+        "Caf\xE9",
+        "",
+        "",
+        0,
+        0};
     EXPECT_TRUE(Write(path, latin1));
     EXPECT_EQ(Read(path), latin1);
     taglib::taglib_set_strings_unicode(true);
@@ -340,7 +370,9 @@ TEST_P(CoverCopy, PictureBytesArriveUnchanged) {
                          ShellQuote(source.string()))
                   .status,
               0);
-    const fs::path target = MakeAudio(dir_, std::string("target.") + GetParam());
+    const std::string targetName = std::string("target.") + GetParam();
+    const fs::path target =
+        targetName == "target.ape" ? MakeApe(dir_, targetName) : MakeAudio(dir_, targetName);
 
     taglib::TagLib_File* in = taglib::taglib_file_newu(source.c_str());
     taglib::TagLib_File* out = taglib::taglib_file_newu(target.c_str());
@@ -355,6 +387,53 @@ TEST_P(CoverCopy, PictureBytesArriveUnchanged) {
               testsupport::Md5Hex(testsupport::ReadBytes(cover)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, CoverCopy, ::testing::Values("mp3", "m4a", "flac"));
+INSTANTIATE_TEST_SUITE_P(Targets, CoverCopy, ::testing::Values("mp3", "m4a", "flac", "ape", "wv"));
+
+// APEv2 has one item for the front and one for the back cover, each a file name, a zero byte and the
+// image; without a front cover the first picture stands in. Both covers travel on into FLAC.
+TEST_F(TagWrapper, ApeCoversAreNamedByContentAndTravelOn) {
+    const fs::path png = dir_ / "back.png";
+    const fs::path jpg = dir_ / "front.jpg";
+    for (const auto& [file, color] : {std::pair{png, "blue"}, std::pair{jpg, "red"}}) {
+        ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -f lavfi -i color=c=" + std::string(color) +
+                             ":s=8x8 -frames:v 1 " + ShellQuote(file.string()))
+                      .status,
+                  0);
+    }
+    // A FLAC source with a back cover first, then a front cover.
+    const fs::path audio = MakeAudio(dir_, "plain.flac");
+    const fs::path source = dir_ / "source.flac";
+    ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(audio.string()) + " -i " +
+                         ShellQuote(png.string()) + " -i " + ShellQuote(jpg.string()) +
+                         " -map 0 -map 1 -map 2 -c copy -metadata:s:v:0 comment=\"Cover (back)\" "
+                         "-metadata:s:v:1 comment=\"Cover (front)\" -disposition:v attached_pic " +
+                         ShellQuote(source.string()))
+                  .status,
+              0);
+    const fs::path ape = MakeApe(dir_, "middle.ape");
+    const fs::path flac = MakeAudio(dir_, "end.flac");
+    for (const auto& [from, to] : {std::pair{source, ape}, std::pair{ape, flac}}) {
+        taglib::TagLib_File* in = taglib::taglib_file_newu(from.c_str());
+        taglib::TagLib_File* out = taglib::taglib_file_newu(to.c_str());
+        taglib::taglib_tag_copy(in, out);
+        EXPECT_TRUE(taglib::taglib_file_save(out));
+        taglib::taglib_file_free(out);
+        taglib::taglib_file_free(in);
+    }
+    const std::vector<uint8_t> bytes = testsupport::ReadBytes(ape);
+    const std::string text(bytes.begin(), bytes.end());
+    // Key, zero, file name, zero (the literal's own terminator), then the image.
+    const char front[] = "Cover Art (Front)\0cover.jpg";
+    const char back[] = "Cover Art (Back)\0cover.png";
+    EXPECT_NE(text.find(std::string(front, sizeof front)), std::string::npos);
+    EXPECT_NE(text.find(std::string(back, sizeof back)), std::string::npos);
+    for (const auto& [stream, image] : {std::pair{0, jpg}, std::pair{1, png}}) {
+        const auto extracted = RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(flac.string()) +
+                                          " -map 0:v:" + std::to_string(stream) + " -c copy -f image2pipe -");
+        EXPECT_EQ(testsupport::Md5Hex(extracted.out.data(), extracted.out.size()),
+                  testsupport::Md5Hex(testsupport::ReadBytes(image)))
+            << image;
+    }
+}
 
 }  // namespace
