@@ -142,8 +142,9 @@ void NNFilter::Compress(int32_t* values, size_t count) {
             pos_ = order;
         }
         const int32_t value = values[i];
-        const int32_t prediction =
-            static_cast<int32_t>(static_cast<uint32_t>(dot_) + uint32_t(round_)) >> shift_;
+        // The sum wraps at 32 bits, but adding the rounding term to it does not: a sum within that term of
+        // the top predicts +2^(32-shift), as the decoder has it, not the wrapped negative value.
+        const int32_t prediction = static_cast<int32_t>((int64_t{dot_} + round_) >> shift_);
         const int32_t error =
             static_cast<int32_t>(static_cast<uint32_t>(value) - static_cast<uint32_t>(prediction));
         values[i] = error;

@@ -41,7 +41,8 @@ struct Case {
     int channels;
     int level;
     int64_t blocks;
-    int writtenLevel;  // the level the header states
+    int writtenLevel;   // the level the header states
+    uint32_t seed = 7;  // of the noise
 };
 
 void PrintTo(const Case& c, std::ostream* out) {
@@ -74,7 +75,7 @@ std::vector<uint8_t> Make(const Case& c) {
         case Signal::kSine:
             return testsupport::SinePcm(spec, c.blocks, 997, 0.5);
         case Signal::kNoise:
-            return testsupport::NoisePcm(spec, c.blocks, 7);
+            return testsupport::NoisePcm(spec, c.blocks, c.seed);
         case Signal::kLoud:
             // Full-scale low tones: the predictor's sums pass 32 bits.
             return testsupport::SinePcm(spec, c.blocks, 60, 0.999);
@@ -179,6 +180,11 @@ INSTANTIATE_TEST_SUITE_P(Loud24BitStereo, RoundTrip,
                                          Case{Signal::kLoud, 24, 2, 5000, 20000, 4000},
                                          Case{Signal::kLoud, 24, 2, 5000, 300000, 4000}),
                          CaseName);
+
+// Long full-scale noise: the widest FIR stage's sum comes within its rounding term of the 32-bit limit now
+// and then (with this noise at block 126789), where adding the rounding term must not wrap.
+INSTANTIATE_TEST_SUITE_P(LongLoudNoise, RoundTrip,
+                         testing::Values(Case{Signal::kNoise, 24, 1, 5000, 144000, 5000, 1}), CaseName);
 
 // The judge itself: a frame whose CRC does not match its samples must fail the decode, or the checks
 // above would pass files that only decode by luck.
