@@ -12,12 +12,14 @@ PACKAGES=(
   # decoding host and add-on
   libavformat-dev libavcodec-dev libavutil-dev
   libsndfile1-dev libmpg123-dev libvorbis-dev libogg-dev libopenmpt-dev
+  # audio CDs: reading with error correction, CDDB over HTTP
+  libcdio-dev libcdio-paranoia-dev libcurl4-openssl-dev
   # tags
   libtag1-dev
   # resampling and writers
   libsoxr-dev libmp3lame-dev libflac-dev
   # reference tools used by tests and benchmarks
-  ffmpeg sox lame flac time xvfb xauth
+  ffmpeg sox lame flac time xvfb xauth cd-paranoia libcddb2-dev
 )
 
 missing=()

@@ -114,7 +114,12 @@ const BASS_PLUGININFO* BASS_PluginGetInfo(HPLUGIN handle) {
 
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
     auto input = OpenInput(mem, file, offset, length);
-    if (!input) return 0;
+    if (!input) {
+        // A name that is no regular file may still be something an add-on reads by name (a CD track
+        // inside a device or image); only add-ons asking for such names see it.
+        if (mem || file == nullptr || *static_cast<const char*>(file) == '\0') return 0;
+        return OfferNameToPlugins(static_cast<const char*>(file), flags & ~BASS_UNICODE);
+    }
     return CreateFromHostFile(std::move(input), flags);
 }
 

@@ -70,9 +70,15 @@ typedef HSTREAM(STREAMCREATEPROC)(BASSFILE file, DWORD flags);
 typedef HSTREAM(STREAMCREATEURLPROC)(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC* proc,
                                      void* user);
 
+/* An add-on's name create procedure (BASSplugin(3)): offered a name that BASS_StreamCreateFile could not open
+ * as a regular file (a CD track inside a device or image, say). Only add-ons that export this face see such
+ * names; answers a stream handle made with entry 2, or 0 with an error set. */
+typedef HSTREAM(STREAMCREATENAMEPROC)(const char* name, DWORD flags);
+
 #define BASSPLUGIN_INFO 0
 #define BASSPLUGIN_CREATE 1
 #define BASSPLUGIN_CREATEURL 2
+#define BASSPLUGIN_CREATENAME 3
 
 /* Every add-on exports: const void* BASSplugin(DWORD face); */
 typedef const void*(BASSPLUGINPROC)(DWORD face);

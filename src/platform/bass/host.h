@@ -21,6 +21,7 @@ struct Plugin {
     void* base = nullptr;  // load address, to tell which plug-in a stream procedure belongs to
     const BASS_PLUGININFO* info = nullptr;
     STREAMCREATEPROC* create = nullptr;
+    STREAMCREATENAMEPROC* createName = nullptr;  // the name face, for names that are no regular files
 };
 
 class Host {

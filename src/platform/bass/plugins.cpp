@@ -61,6 +61,8 @@ HPLUGIN LoadPlugin(const char* file) {
     plugin.library = library;
     plugin.info = static_cast<const BASS_PLUGININFO*>(info);
     plugin.create = reinterpret_cast<STREAMCREATEPROC*>(const_cast<void*>(entry(BASSPLUGIN_CREATE)));
+    plugin.createName =
+        reinterpret_cast<STREAMCREATENAMEPROC*>(const_cast<void*>(entry(BASSPLUGIN_CREATENAME)));
     Dl_info where{};
     if (dladdr(reinterpret_cast<const void*>(entry), &where) != 0) plugin.base = where.dli_fbase;
     const HPLUGIN handle = Host::Get().AddPlugin(plugin);
@@ -125,6 +127,23 @@ HSTREAM OfferToPlugins(std::unique_ptr<HostFile> file, DWORD flags) {
         if (e != BASS_OK && e != BASS_ERROR_FILEFORM) error = e;
     }
     if (host.IsOpenFile(offered) && !host.IsAttached(offered)) host.CloseFile(offered);
+    return Fail(error, 0);
+}
+
+HSTREAM OfferNameToPlugins(const char* name, DWORD flags) {
+    // The open failure's code stands unless an add-on with a name face says something more precise.
+    int error = GetError();
+    for (const auto& plugin : Host::Get().Plugins()) {
+        if (plugin.createName == nullptr) continue;
+        SetError(BASS_OK);
+        const HSTREAM handle = plugin.createName(name, flags);
+        if (handle != 0) {
+            SetError(BASS_OK);
+            return handle;
+        }
+        const int e = GetError();
+        if (e != BASS_OK && e != BASS_ERROR_FILEFORM) error = e;
+    }
     return Fail(error, 0);
 }
 

@@ -16,4 +16,8 @@ void FreeAllPlugins();
 // Answers the first stream handle, or 0 with the error set; the file then is closed or owned by the stream.
 HSTREAM OfferToPlugins(std::unique_ptr<HostFile> file, DWORD flags);
 
+// Offers a name that is no regular file to the add-ons that export a name face, in load order. Answers the
+// first stream handle, or 0 with the error set (the file-open error when no add-on took the name).
+HSTREAM OfferNameToPlugins(const char* name, DWORD flags);
+
 }  // namespace bass
