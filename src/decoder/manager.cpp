@@ -2,6 +2,8 @@
 // open-file dialog filter.
 #include "decoder/manager.h"
 
+#include <cstdlib>
+
 #include "platform/bass/bass.h"
 #include "decoder/sources.h"
 #include "bindings/taglib.h"
@@ -40,16 +42,17 @@ void TDecManager::Init() {
 
     if (WMF9Available()) classes_.push_back(&TWMAReaderClass);
     const DecoderClass* const order[] = {
-        &TAPEReaderClass, &TWAVReaderClass, &TOGGReaderClass, &TMPCReaderClass, &TMP4ReaderClass,
-        &TMP3ReaderClass,
-        // The audio CD track source (TCDA2Reader) belongs here, between the MP3 and FLAC sources.
-        &TFLACReaderClass, &TWVReaderClass, &TSPXReaderClass, &TADXReaderClass, &TTTAReaderClass,
-        &TOFRReaderClass, &TOpusReaderClass, &TAACReaderClass, &TAIFFReaderClass, &TAMRReaderClass,
-        &TVQFReaderClass, &TDSFReaderClass, &TBassSndReaderClass, &TMODReaderClass};
+        &TAPEReaderClass,  &TWAVReaderClass,  &TOGGReaderClass,  &TMPCReaderClass,  &TMP4ReaderClass,
+        &TMP3ReaderClass,  &TCDA2ReaderClass, &TFLACReaderClass, &TWVReaderClass,   &TSPXReaderClass,
+        &TADXReaderClass,  &TTTAReaderClass,  &TOFRReaderClass,  &TOpusReaderClass, &TAACReaderClass,
+        &TAIFFReaderClass, &TAMRReaderClass,  &TVQFReaderClass,  &TDSFReaderClass,  &TBassSndReaderClass,
+        &TMODReaderClass};
     classes_.insert(classes_.end(), std::begin(order), std::end(order));
 
     taglib::Load();
-    BASS_SetConfigPtr(kConfigCddbServer, kCddbServer);
+    // WAVETROVE_CDDB_SERVER (host:port/path) names another server; set and empty, it switches lookups off.
+    const char* server = std::getenv("WAVETROVE_CDDB_SERVER");
+    BASS_SetConfigPtr(kConfigCddbServer, server != nullptr ? server : kCddbServer);
     initialised_ = true;
 }
 

@@ -11,6 +11,7 @@ extern const DecoderClass& TOGGReaderClass;
 extern const DecoderClass& TMPCReaderClass;
 extern const DecoderClass& TMP4ReaderClass;
 extern const DecoderClass& TMP3ReaderClass;
+extern const DecoderClass& TCDA2ReaderClass;
 extern const DecoderClass& TFLACReaderClass;
 extern const DecoderClass& TWVReaderClass;
 extern const DecoderClass& TSPXReaderClass;

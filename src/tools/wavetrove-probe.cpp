@@ -4,9 +4,11 @@
 //   wavetrove-probe --open-filter             prints the open-file dialog filter
 //   wavetrove-probe [--pcm-md5] FILE...       one block of "key: value" lines per file, blank line between
 //
-// Exit status: 0 when every file gave a valid source, 1 when one did not, 2 on a usage error.
+// Exit status: 0 when every file gave a valid source (read without error), 1 when one did not, 2 on a
+// usage error.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -29,16 +31,23 @@ void Line(const char* key, const std::string& value) {
     std::printf("%s: %s\n", key, value.c_str());
 }
 
-// Reads the whole source once; the MD5 context is reused, so the loop allocates nothing per block.
-void PrintPcmDigest(TDecoder& source, AVMD5* md5) {
+// Reads the whole source once; the MD5 context is reused, so the loop allocates nothing per block. A
+// source that raises while reading (a CD read error) gets a pcm-error line instead and counts as failed.
+bool PrintPcmDigest(TDecoder& source, AVMD5* md5) {
     av_md5_init(md5);
     uint64_t total = 0;
     const uint8_t* data = nullptr;
     uint32_t count = 0;
-    while (source.ReadBlock(data, count) == 0) {
-        if (count == 0) continue;
-        av_md5_update(md5, data, count);
-        total += count;
+    try {
+        while (source.ReadBlock(data, count) == 0) {
+            if (count == 0) continue;
+            av_md5_update(md5, data, count);
+            total += count;
+        }
+    } catch (const std::exception& error) {
+        Line("pcm-bytes", std::to_string(total));
+        Line("pcm-error", error.what());
+        return false;
     }
     uint8_t digest[16];
     av_md5_final(md5, digest);
@@ -46,6 +55,7 @@ void PrintPcmDigest(TDecoder& source, AVMD5* md5) {
     for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
     Line("pcm-bytes", std::to_string(total));
     Line("pcm-md5", hex);
+    return true;
 }
 
 bool Probe(const TDecManager& manager, const std::string& fileName, AVMD5* md5) {
@@ -75,7 +85,7 @@ bool Probe(const TDecManager& manager, const std::string& fileName, AVMD5* md5) 
     Line("track", tags.track);
     Line("year", tags.year);
     Line("genre", tags.genre);
-    if (md5 && valid) PrintPcmDigest(*source, md5);
+    if (md5 && valid) return PrintPcmDigest(*source, md5);
     return valid;
 }
 

@@ -26,11 +26,11 @@ TEST(Registry, WindowsMediaFilesNeedTheRuntime) {
 TEST(Registry, RegistersTheSourceClassesInTheirFixedOrder) {
     std::vector<std::string> names;
     for (const DecoderClass* cls : Registry().Classes()) names.push_back(cls->Name());
-    const std::vector<std::string> expected = {"TAPEReader",  "TWAVReader", "TOGGReader",     "TMPCReader",
-                                               "TMP4Reader",  "TMP3Reader", "TFLACReader",    "TWVReader",
-                                               "TSPXReader",  "TADXReader", "TTTAReader",     "TOFRReader",
-                                               "TOpusReader", "TAACReader", "TAIFFReader",    "TAMRReader",
-                                               "TVQFReader",  "TDSFReader", "TBassSndReader", "TMODReader"};
+    const std::vector<std::string> expected = {
+        "TAPEReader",  "TWAVReader",     "TOGGReader", "TMPCReader",  "TMP4Reader", "TMP3Reader",
+        "TCDA2Reader", "TFLACReader",    "TWVReader",  "TSPXReader",  "TADXReader", "TTTAReader",
+        "TOFRReader",  "TOpusReader",    "TAACReader", "TAIFFReader", "TAMRReader", "TVQFReader",
+        "TDSFReader",  "TBassSndReader", "TMODReader"};
     if (HasWma()) names.erase(names.begin());
     EXPECT_EQ(names, expected);
 }
@@ -42,7 +42,7 @@ TEST(Registry, NoExtensionIsClaimedTwice) {
         ASSERT_TRUE(cls->GetFormats(formats)) << cls->Name();
         for (const auto& f : formats) EXPECT_TRUE(seen.insert(f.extension).second) << f.extension;
     }
-    EXPECT_EQ(seen.size(), HasWma() ? 53u : 51u);
+    EXPECT_EQ(seen.size(), HasWma() ? 54u : 52u);
 }
 
 struct OpenCase {
@@ -92,7 +92,7 @@ TEST(Registry, OpenFilterText) {
     const std::string wmaFilter = HasWma() ? "Windows Media Audio Files (*.wma;*.asf)|*.wma;*.asf|" : "";
     const std::string expected =
         "All Supported Formats|" + wmaMask +
-        "*.ape;*.wav;*.ogg;*.oga;*.mpc;*.mpp;*.mp+;*.tak;*.mp4;*.m4a;*.mp3;*.mp2;*.flac;"
+        "*.ape;*.wav;*.ogg;*.oga;*.mpc;*.mpp;*.mp+;*.tak;*.mp4;*.m4a;*.mp3;*.mp2;*.cda;*.flac;"
         "*.wv;*.spx;*.adx;*.aix;*.tta;*.ofr;*.opus;*.aac;*.aif;*.aiff;*.amr;*.awb;*.vqf;*.ra;*.rm;*.dsf;*."
         "dff;"
         "*.au;*.snd;*.iff;*.svx;*.voc;*.pvf;*.gsm;*.caf;*.w64;*.paf;*.fap;*.ircam;*.lbc;*.ilbc;*.dss;*.qcp;"
@@ -104,6 +104,7 @@ TEST(Registry, OpenFilterText) {
         "Musepack Files (*.mpc;*.mpp;*.mp+)|*.mpc;*.mpp;*.mp+|Tom's Audio Kompressor (*.tak)|*.tak|"
         "MPEG4 AAC/ALAC (*.mp4;*.m4a)|*.mp4;*.m4a|"
         "MP3 Files (*.mp3;*.mp2)|*.mp3;*.mp2|"
+        "Audio CD Tracks (*.cda)|*.cda|"
         "FLAC Files (*.flac)|*.flac|"
         "WavPack Files (*.wv)|*.wv|"
         "Speex Files (*.spx)|*.spx|"

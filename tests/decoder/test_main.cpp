@@ -2,6 +2,7 @@
 // whole binary, plus the shared helpers.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "support/audio_fixtures.h"
@@ -14,6 +15,8 @@ TDecManager* registry = nullptr;
 class RegistryEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
+        // No test may reach the real CDDB server: the CD tests set a loopback server themselves.
+        setenv("WAVETROVE_CDDB_SERVER", "", 1);
         registry = new TDecManager;
         registry->Init();
     }
