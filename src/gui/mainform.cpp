@@ -24,7 +24,9 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "gui/cdform.h"
 #include "wvt/config.h"
+#include "decoder/cddrives.h"
 #include "decoder/manager.h"
 #include "encoder/manager.h"
 #include "encoder/writer_class.h"
@@ -158,6 +160,7 @@ void Tmainform::FormCreate() {
         intake_->RequestStop();
     };
     overwriteDialog_ = new TOverwriteDialog(this);
+    cdForm_ = new TCDForm(this);
     wavForm_ = new TWAVEncoderForm(this);
     optionsDialogs_.Register(WAVwriterClass, wavForm_);
     optionsDialogs_.Register(AIFwriterClass, wavForm_);
@@ -208,7 +211,21 @@ void Tmainform::BuildControls() {
         auto* action = new QAction(Icon(t.icon), QString::fromLatin1(t.text), this);
         action->setObjectName(QStringLiteral("tool_") + QLatin1String(t.name));
         action->setToolTip(QString::fromLatin1(t.hint));
-        if (QLatin1String(t.name) == QLatin1String("help")) {
+        if (QLatin1String(t.name) == QLatin1String("addFile")) {
+            // Its drop-down offers the other road for files: the tracks of an audio CD.
+            addFileButton_ = new QToolButton(bar);
+            addFileButton_->setObjectName(QStringLiteral("addFileButton"));
+            addFileButton_->setDefaultAction(action);
+            addFileButton_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+            addFileButton_->setIconSize(QSize(32, 32));
+            addFileButton_->setPopupMode(QToolButton::MenuButtonPopup);
+            auto* menu = new QMenu(addFileButton_);
+            QAction* cd = menu->addAction(QStringLiteral("Add Audio CD..."));
+            cd->setObjectName(QStringLiteral("tool_addAudioCD"));
+            connect(cd, &QAction::triggered, this, &Tmainform::AddAudioCD);
+            addFileButton_->setMenu(menu);
+            bar->addWidget(addFileButton_);
+        } else if (QLatin1String(t.name) == QLatin1String("help")) {
             helpButton_ = new QToolButton(bar);
             helpButton_->setDefaultAction(action);
             helpButton_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -291,6 +308,7 @@ void Tmainform::BuildListMenu() {
         return action;
     };
     add("menu_add", "Add File...", QKeySequence(Qt::CTRL | Qt::Key_A), &Tmainform::AddFiles);
+    add("menu_addcd", "Add Audio CD...", QKeySequence(), &Tmainform::AddAudioCD);
     add("menu_remove", "Remove File...", QKeySequence(Qt::Key_Delete), &Tmainform::delete_);
     add("menu_clear", "Clear All", QKeySequence(), &Tmainform::Clear);
     add("menu_properties", "File Properties", QKeySequence(Qt::CTRL | Qt::Key_P), nullptr)->setEnabled(false);
@@ -315,7 +333,8 @@ void Tmainform::FormShow() {
     shown_ = true;
     for (const QString& argument : arguments_) {
         const std::string path = argument.toStdString();
-        if (decoders_->IsSupported(path)) addfile(path);
+        // A CD device or cue sheet adds the disc's audio tracks.
+        if (decoders_->IsSupported(path) || IsCDContainer(path)) addfile(path);
         std::error_code error;
         if (std::filesystem::is_directory(path, error)) folderQueue_.push_back(path);
     }

@@ -19,6 +19,7 @@ class QLineEdit;
 class QPushButton;
 class QThread;
 class QToolButton;
+class TCDForm;
 class TDecManager;
 class TEncManager;
 class TFilesModel;
@@ -54,6 +55,8 @@ class Tmainform : public QMainWindow, public FrontEnd {
     void validatecheckbox();
     void AddFiles();
     void AddFolder1Click();
+    // "Add Audio CD...": the drive dialog, then the chosen disc's or image's audio tracks.
+    void AddAudioCD();
     void WMDropFiles(const QStringList& paths);
     void delete_();
     void Clear();
@@ -96,6 +99,7 @@ class Tmainform : public QMainWindow, public FrontEnd {
     TProgressForm* ProgressForm() const { return progressForm_; }
     TOverwriteDialog* OverwriteDialog() const { return overwriteDialog_; }
     TWAVEncoderForm* WAVEncoderForm() const { return wavForm_; }
+    TCDForm* CDForm() const { return cdForm_; }
     Transcoder& Engine() const { return *transcoder_; }
     const TIntake& Intake() const { return *intake_; }
     const std::vector<std::string>& FolderQueue() const { return folderQueue_; }
@@ -143,6 +147,8 @@ class Tmainform : public QMainWindow, public FrontEnd {
     TProgressForm* progressForm_ = nullptr;
     TOverwriteDialog* overwriteDialog_ = nullptr;
     TWAVEncoderForm* wavForm_ = nullptr;
+    TCDForm* cdForm_ = nullptr;
+    QToolButton* addFileButton_ = nullptr;
 
     bool automation_ = false;
     bool scanning_ = false;

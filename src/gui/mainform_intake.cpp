@@ -7,7 +7,9 @@
 #include <QThread>
 #include <filesystem>
 
+#include "gui/cdform.h"
 #include "wvt/config.h"
+#include "decoder/cddrives.h"
 #include "decoder/manager.h"
 #include "gui/fileslist.h"
 #include "wvt/intake.h"
@@ -101,11 +103,22 @@ void Tmainform::AddFolder1Click() {
     processfolder();
 }
 
+void Tmainform::AddAudioCD() {
+    for (const QString& name : cdForm_->Choose()) {
+        const std::string path = name.toStdString();
+        if (QFileInfo(name).isFile()) Config.recent = QFileInfo(name).absolutePath().toStdString() + "/";
+        addfile(path);
+        if (intake_->Pending().empty())
+            ShowMessage(this, QMessageBox::Warning, QStringLiteral("Warning!"),
+                        QStringLiteral("No audio CD in %1.").arg(name));
+    }
+}
+
 void Tmainform::WMDropFiles(const QStringList& paths) {
     // Full paths: the desktop hands over names of any length.
     for (const QString& name : paths) {
         const std::string path = name.toStdString();
-        if (decoders_->IsSupported(path)) addfile(path);
+        if (decoders_->IsSupported(path) || IsCDContainer(path)) addfile(path);
         std::error_code error;
         if (std::filesystem::is_directory(path, error)) folderQueue_.push_back(path);
     }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "wvt/config.h"
+#include "decoder/cddrives.h"
 #include "decoder/manager.h"
 #include "encoder/maker.h"
 #include "encoder/manager.h"
@@ -43,7 +44,8 @@ std::string TimeNow() {
 
 const char* kUsage =
     "usage: wavetrove-cli [options] PATH...\n"
-    "  PATH                 files, folders (scanned with the recurse setting), M3U/PLS playlists\n"
+    "  PATH                 files, folders (scanned with the recurse setting), M3U/PLS playlists,\n"
+    "                       CD devices and .cue images (their audio tracks)\n"
     "  -f, --format F       output format: codec index or extension (aac, alac name the M4A writers)\n"
     "  -o, --output DIR     output folder\n"
     "      --same-folder    write each output next to its source\n"
@@ -52,6 +54,8 @@ const char* kUsage =
     "  -j, --threads N      number of worker threads\n"
     "      --set FIELD=V    change any setting for this run (repeatable)\n"
     "      --list-formats   list the output formats and exit\n"
+    "      --cd             add the audio tracks of the disc in the first CD drive\n"
+    "      --list-drives    list the CD drives and their discs, and exit\n"
     "  -h, --help           this text\n"
     "Settings are read from the stored configuration and never saved.\n";
 
@@ -205,7 +209,7 @@ std::vector<ConvertRow> CollectFiles(const TDecManager& decoders, const std::vec
         } else if (intake.addfile(path, items) == 0) {
             const bool listed =
                 std::any_of(items.begin(), items.end(), [&](const TFilesItem& i) { return i.path == path; });
-            if (!std::filesystem::exists(path, ec)) {
+            if (!std::filesystem::exists(path, ec) && !IsTrackOfCDContainer(path)) {
                 std::fprintf(stderr, "wavetrove-cli: no such file: %s\n", path.c_str());
             } else if (!listed && decoders.IsSupported(path)) {
                 // A file named on the command line that its source cannot read (damaged, more than two
@@ -214,6 +218,8 @@ std::vector<ConvertRow> CollectFiles(const TDecManager& decoders, const std::vec
                 item.name = ItemName(path);
                 item.path = path;
                 items.push_back(std::move(item));
+            } else if (!listed && IsCDContainer(path)) {
+                std::fprintf(stderr, "No audio CD in %s.\n", path.c_str());
             } else if (!listed) {
                 std::fprintf(stderr, "wavetrove-cli: nothing to convert in: %s\n", path.c_str());
             }
@@ -225,13 +231,29 @@ std::vector<ConvertRow> CollectFiles(const TDecManager& decoders, const std::vec
     return rows;
 }
 
+// "/dev/sr0  HL-DT-ST DVDRAM GH24NSD1  12 audio tracks, 48:31" or "... No disc".
+void PrintDrives(const std::vector<CDDriveInfo>& drives) {
+    for (const CDDriveInfo& drive : drives) {
+        std::string model = drive.vendor;
+        if (!drive.model.empty()) model += (model.empty() ? "" : " ") + drive.model;
+        std::string disc = "No disc";
+        if (drive.hasDisc) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%d audio tracks, %d:%02d", drive.audioTracks,
+                          drive.seconds / 60, drive.seconds % 60);
+            disc = text;
+        }
+        std::printf("%s\t%s\t%s\n", drive.device.c_str(), model.c_str(), disc.c_str());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> paths;
     std::vector<std::pair<std::string, std::string>> sets;
     std::string format, output, overwrite, threads;
-    bool sameFolder = false, keepFolders = false, listFormats = false;
+    bool sameFolder = false, keepFolders = false, listFormats = false, firstDrive = false, listDrives = false;
 
     auto need = [&](int& i) -> const char* {
         if (i + 1 >= argc) {
@@ -267,6 +289,10 @@ int main(int argc, char** argv) {
             sets.emplace_back(kv.substr(0, eq), kv.substr(eq + 1));
         } else if (a == "--list-formats") {
             listFormats = true;
+        } else if (a == "--cd") {
+            firstDrive = true;
+        } else if (a == "--list-drives") {
+            listDrives = true;
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
             std::fprintf(stderr, "wavetrove-cli: unknown option '%s'\n%s", a.c_str(), kUsage);
             return 1;
@@ -285,6 +311,23 @@ int main(int argc, char** argv) {
             std::printf("%zu\t%s\t%s\n", i, writers.Item(i).GetExtension().c_str(),
                         writers.Item(i).GetDescription().c_str());
         return 0;
+    }
+
+    if (listDrives || firstDrive) {
+        const std::vector<CDDriveInfo> drives = ListCDDrives();
+        if (drives.empty()) {
+            std::fprintf(stderr, "No CD drive found.\n");
+            return 1;
+        }
+        if (listDrives) {
+            PrintDrives(drives);
+            return 0;
+        }
+        if (!drives.front().hasDisc || drives.front().audioTracks == 0) {
+            std::fprintf(stderr, "No audio CD in %s.\n", drives.front().device.c_str());
+            return 1;
+        }
+        paths.push_back(drives.front().device);
     }
 
     std::signal(SIGINT, OnInterrupt);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "decoder/cddrives.h"
 #include "decoder/manager.h"
 #include "wvt/playlist.h"
 
@@ -48,6 +49,11 @@ void TIntake::Classify(const std::string& path) {
     const std::string ext = LowerExtension(path);
     if (ext == ".pls") return AddPlaylist(path, &ReadPLS);
     if (ext == ".m3u") return AddPlaylist(path, &ReadM3U);
+    // A CD device or a cue sheet stands for its audio tracks, in disc order.
+    if (IsCDContainer(path)) {
+        for (const std::string& track : CDTrackNames(path)) Classify(track);
+        return;
+    }
 
     const std::unique_ptr<TDecoder> source = registry_.OpenFile(path);
     if (!source || !source->IsValid()) return;

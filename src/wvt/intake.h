@@ -30,7 +30,8 @@ class TIntake {
 
     // Classifies one path and appends the resulting records to the pending list: ".pls" and ".m3u"
     // playlists add the files they name (a playlist reached again through its own entries is not read a
-    // second time); any other file is opened through the registry and added when its source is valid.
+    // second time); a CD device or ".cue" sheet adds its audio tracks; any other file is opened through
+    // the registry and added when its source is valid.
     void addfilethread(const std::string& path);
 
     // Empties the pending list, classifies `path`, then moves the pending records into `rows`. Returns

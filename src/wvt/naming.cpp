@@ -97,6 +97,15 @@ NamingOutcome NamingStep(const std::string& sourceName, config& settings, const 
     if (settings.samefolder) {
         out.outputFolder = ExtractFilePath(sourceName);
         out.outputName = sourceName;
+        // The tracks of a CD image are named inside its cue sheet: their outputs go beside the sheet.
+        const std::string container = out.outputFolder.empty()
+                                          ? std::string()
+                                          : out.outputFolder.substr(0, out.outputFolder.size() - 1);
+        std::error_code ec;
+        if (!container.empty() && fs::is_regular_file(container, ec)) {
+            out.outputFolder = ExtractFilePath(container);
+            out.outputName = out.outputFolder + sourceName.substr(sourceName.rfind('/') + 1);
+        }
     } else if (settings.keepfolder && !basePath.empty()) {
         // (Keep-folders without a base folder for the run falls through to the output folder: the source
         // path would otherwise come out unchanged and the output would land beside the source.)

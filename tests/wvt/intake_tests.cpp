@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <future>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "support/audio_fixtures.h"
+#include "support/cd_image.h"
 #include "decoder/manager.h"
 #include "wvt/playlist.h"
 
@@ -488,5 +490,29 @@ TEST(IntakeWithRegistry, GeneratedFilesShowTheirFormatAndDuration) {
     EXPECT_EQ(rows[0],
               (TFilesItem{"b", (dir / "b.aiff").string(), "AIFF 22050 Hz/1 Ch", "00:01:02", fsReady}));
     EXPECT_EQ(rows[1], (TFilesItem{"a", (dir / "a.wav").string(), "WAV 44100 Hz/2 Ch", "00:00:03", fsReady}));
+    registry.Done();
+}
+
+TEST(IntakeWithRegistry, ACueSheetAddsItsAudioTracksInOrder) {
+    TempDir dir;
+    const auto image = testsupport::MakeCdImage(
+        dir.path(), "disc", {{588 * 75 * 3}, {588 * 40, false}, {588 * 75 * 62}, {588 * 10}});
+    // Through a playlist as well: the sheet stands for its tracks wherever it is named.
+    WriteText(dir / "list.m3u", "disc.cue\n");
+    setenv("WAVETROVE_CDDB_SERVER", "", 1);
+    TDecManager registry;
+    registry.Init();
+    TIntake intake(registry);
+    std::vector<TFilesItem> rows;
+    EXPECT_EQ(intake.addfile(image.cue.string(), rows), 3u);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], (TFilesItem{"Track01", image.TrackName(0), "Audio CD Track", "00:00:03", fsReady}));
+    EXPECT_EQ(rows[1], (TFilesItem{"Track03", image.TrackName(2), "Audio CD Track", "00:01:02", fsReady}));
+    EXPECT_EQ(rows[2].path, image.TrackName(3));
+    EXPECT_EQ(intake.addfile((dir / "list.m3u").string(), rows), 0u);  // the same tracks again: duplicates
+    // A track that cannot be read is not listed; a damaged sheet lists nothing.
+    EXPECT_EQ(intake.addfile(image.TrackName(1), rows), 0u);
+    WriteText(dir / "bad.cue", "FILE \"disc.bin\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+    EXPECT_EQ(intake.addfile((dir / "bad.cue").string(), rows), 0u);
     registry.Done();
 }
