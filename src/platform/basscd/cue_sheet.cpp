@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace basscd {
@@ -70,6 +71,17 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Where the BIN of a sheet in `folder` is looked for: the sheet's folder or one below it. A sheet may come
+// from anywhere (a download, a shared disk), and its FILE line must not make the program read some other file
+// of the user's as audio; an absolute name or one climbing out of the folder keeps only its last component,
+// which is also where an image moved together with its sheet lies.
+std::string BinPathIn(const std::string& folder, const std::string& name) {
+    const std::filesystem::path written = std::filesystem::path(name).lexically_normal();
+    const bool inside = written.is_relative() && !written.empty() && *written.begin() != "..";
+    const std::string relative = inside ? written.string() : std::filesystem::path(name).filename().string();
+    return folder + "/" + relative;
+}
+
 std::optional<CueSheet> Refuse(std::string& error, const std::string& why) {
     error = why;
     return std::nullopt;
@@ -110,7 +122,7 @@ std::optional<CueSheet> ParseCueSheet(const std::string& textIn, const std::stri
             for (char& c : name)
                 if (c == '\\') c = '/';  // sheets written on Windows
             if (name.empty()) return Refuse(error, "empty file name" + where);
-            sheet.binPath = name[0] == '/' ? name : folder + "/" + name;
+            sheet.binPath = BinPathIn(folder, name);
             haveFile = true;
         } else if (keyword == "TRACK") {
             if (!haveFile) return Refuse(error, "TRACK before FILE" + where);

@@ -17,14 +17,15 @@ struct CueTrack {
 };
 
 struct CueSheet {
-    std::string binPath;  // the BINARY file, resolved against the sheet's folder
+    std::string binPath;  // the BINARY file in the sheet's folder or below it
     std::vector<CueTrack> tracks;
 };
 
-// Parses the text of a sheet. `folder` is the sheet's folder, for relative FILE names. Answers nothing and
-// sets `error` for a sheet that is damaged or describes what libcdio cannot read: no or several FILE lines,
-// a file type other than BINARY (WAVE, MOTOROLA, ...), sector sizes other than 2352, tracks out of order,
-// missing or decreasing indexes. The BIN file itself is not looked at.
+// Parses the text of a sheet. `folder` is the sheet's folder: the FILE name is looked for there or below it,
+// an absolute name or one climbing out of the folder by its last component beside the sheet. Answers nothing
+// and sets `error` for a sheet that is damaged or describes what libcdio cannot read: no or several FILE
+// lines, a file type other than BINARY (WAVE, MOTOROLA, ...), sector sizes other than 2352, tracks out of
+// order, missing or decreasing indexes. The BIN file itself is not looked at.
 std::optional<CueSheet> ParseCueSheet(const std::string& text, const std::string& folder, std::string& error);
 
 // Reads and parses the sheet at `path` (at most 1 MiB) and checks that its BIN file exists as a regular file

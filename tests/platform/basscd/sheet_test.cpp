@@ -98,6 +98,27 @@ TEST(Sheet, ReadsTracksIndexesAndTheBinPath) {
         "INDEX 00 01:00:00\n    INDEX 01 01:02:10\n");
 }
 
+TEST(Sheet, TheBinIsLookedForOnlyInTheSheetsFolderOrBelow) {
+    // A sheet from elsewhere must not point the program at other files of the user's.
+    const std::pair<const char*, const char*> kNames[] = {
+        {"disc.bin", "/images/disc.bin"},
+        {"./sub/../disc.bin", "/images/disc.bin"},
+        {"sub/disc.bin", "/images/sub/disc.bin"},
+        {"../disc.bin", "/images/disc.bin"},
+        {"sub/../../home/me/.ssh/id_rsa", "/images/id_rsa"},
+        {"/etc/passwd", "/images/passwd"},
+        {"C:\\Rips\\..\\..\\disc.bin", "/images/disc.bin"},
+    };
+    for (const auto& [written, expected] : kNames) {
+        std::string error;
+        const auto sheet =
+            ParseCueSheet("FILE \"" + std::string(written) + "\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n",
+                          "/images", error);
+        ASSERT_TRUE(sheet) << written << ": " << error;
+        EXPECT_EQ(sheet->binPath, expected) << written;
+    }
+}
+
 TEST(CddbText, InvalidUtf8IsReadAsLatin1) {
     EXPECT_EQ(basscd::ToUtf8("Mot\xC3\xB6rhead"), "Mot\xC3\xB6rhead");                // valid UTF-8 stays
     EXPECT_EQ(basscd::ToUtf8("Mot\xF6rhead"), "Mot\xC3\xB6rhead");                    // Latin-1 ö

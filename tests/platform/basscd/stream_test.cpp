@@ -144,6 +144,7 @@ TEST_F(CdStreams, MissingTracksAndBadSheetsGiveNoStream) {
     const CdImage image = MakeCdImage(dir.path(), "disc", {{588 * 20}, {588 * 10}});
     const std::string bin = image.bin.filename().string();
     auto sheet = [&](const std::string& name, const std::string& text) {
+        fs::create_directories((dir / name).parent_path());
         std::ofstream(dir / name) << text;
         return (dir / name).string();
     };
@@ -163,6 +164,10 @@ TEST_F(CdStreams, MissingTracksAndBadSheetsGiveNoStream) {
                          "/Track01.cda"},
         {"missing_bin", sheet("nobin.cue", "FILE \"gone.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n") +
                             "/Track01.cda"},
+        // The image is there, but not where a sheet in a subfolder may look for it.
+        {"bin_outside_the_folder",
+         sheet("sub/up.cue", "FILE \"../" + bin + "\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n") +
+             "/Track01.cda"},
         {"garbage", sheet("garbage.cue", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)) + "/Track01.cda"},
         {"not_a_track_name", image.cue.string() + "/Song01.cda"},
     };
