@@ -2,6 +2,7 @@
 #include "decoder/cda.h"
 
 #include <cstdio>
+#include <set>
 
 #include "platform/basscd/basscd.h"
 #include "decoder/sources.h"
@@ -64,7 +65,11 @@ void TCDA2Reader::GetTags(TagFrame& tags) const {
     TCDDBParser& cache = CDDBCache();
     bool cached = false;
     for (size_t i = 0; i < cache.Disks().Count() && !cached; ++i) cached = cache.Disks()[i].HasDiscID(discId);
-    if (!cached) {
+    // A disc's reply is parsed once, whatever it held: one without this disc (or one the parser rejects)
+    // would otherwise be parsed again for every track, and its records pile up in the cache each time.
+    // Like the cache, this is used under the naming lock only.
+    static std::set<std::string> parsed;
+    if (!cached && parsed.insert(discId).second) {
         const char* reply = BASS_CD_GetID(static_cast<DWORD>(drive_), BASS_CDID_CDDB_READ);
         if (reply != nullptr && *reply != '\0') {
             try {

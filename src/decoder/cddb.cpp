@@ -226,13 +226,32 @@ int TCDDBParser::Parse(const std::vector<std::string>& lines, bool hasStatusLine
         try {
             HandleLine(line);
         } catch (const ECDDBParser& error) {
+            SplitTitles();
             current_ = nullptr;
             throw ECDDBParser(Formatted("An error occurred while parsing line %lld of the response: ",
                                         static_cast<long long>(i), error.what()));
         }
     }
+    SplitTitles();
     current_ = nullptr;
     return static_cast<int>(disks_.Count());
+}
+
+// Titles are split once their disc is read whole, not at every line: a reply of many short DTITLE or TTITLE
+// lines would otherwise cost time in the square of its length.
+void TCDDBParser::SplitTitles() {
+    if (current_ == nullptr) return;
+    TCDDisk& disk = *current_;
+    if (disk.titlePending_) SplitTitle(disk.titleText_, disk.Performer, disk.Title);
+    disk.titlePending_ = false;
+    for (size_t i = 0; i < disk.Tracks.Count(); ++i) {
+        TCDTrack& track = disk.Tracks.Track(i);
+        if (!track.titlePending_) continue;
+        std::string performer;
+        SplitTitle(track.titleText_, performer, track.Title);
+        track.performer_ = performer;
+        track.titlePending_ = false;
+    }
 }
 
 void TCDDBParser::HandleLine(const std::string& line) {
@@ -249,6 +268,7 @@ void TCDDBParser::HandleLine(const std::string& line) {
                 if (id != 0xFFFFFFFFu) current_->ids_.push_back(id);
             return;
         }
+        SplitTitles();
         current_ = &disks_.Add(value);
         return;
     }
@@ -257,7 +277,7 @@ void TCDDBParser::HandleLine(const std::string& line) {
     disk.bare_ = false;
     if (key == "DTITLE") {
         disk.titleText_ += value;
-        SplitTitle(disk.titleText_, disk.Performer, disk.Title);
+        disk.titlePending_ = true;
     } else if (key == "DYEAR") {
         long long year = 0;
         disk.Year = ParseDecimal(TrimCDDB(value), year) && year >= 0 && year <= 0xFFFF
@@ -270,9 +290,7 @@ void TCDDBParser::HandleLine(const std::string& line) {
     } else if (key.compare(0, 6, "TTITLE") == 0) {
         TCDTrack& track = GetTrack(TrackNumber(key.substr(6)));
         track.titleText_ += value;
-        std::string performer;
-        SplitTitle(track.titleText_, performer, track.Title);
-        track.performer_ = performer;
+        track.titlePending_ = true;
     } else if (key.compare(0, 4, "EXTT") == 0) {
         GetTrack(TrackNumber(key.substr(4))).Extra += Unescape(value);
     } else if (key.compare(0, 9, "PLAYORDER") == 0) {

@@ -35,7 +35,8 @@ class TCDTrack {
     friend class TCDTracks;
     TCDTracks* collection_;
     std::string performer_;
-    std::string titleText_;  // every TTITLE value of the track joined, as xmcd splits long ones
+    std::string titleText_;      // every TTITLE value of the track joined, as xmcd splits long ones
+    bool titlePending_ = false;  // titleText_ grew and is not yet split into performer and title
 };
 
 class TCDTracks {
@@ -82,7 +83,8 @@ class TCDDisk {
     friend class TCDDBParser;
     std::vector<uint32_t> ids_{0};
     std::string titleText_;  // every DTITLE value joined
-    bool bare_ = true;       // nothing but DISCID lines read for it yet
+    bool titlePending_ = false;
+    bool bare_ = true;  // nothing but DISCID lines read for it yet
 };
 
 class TCDDisks {
@@ -120,6 +122,7 @@ class TCDDBParser {
 
   private:
     void HandleLine(const std::string& line);
+    void SplitTitles();
     TCDDisks disks_;
     TCDDisk* current_ = nullptr;
 };

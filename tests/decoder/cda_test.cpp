@@ -181,6 +181,27 @@ bool IsQuery(const std::string& command) {
     return command.rfind("cddb query", 0) == 0;
 }
 
+TEST_F(CdSource, AReplyWithoutThisDiscIsParsedOnce) {
+    // A read answered with other discs' records: no tags, and the records do not pile up track after track.
+    const CdImage image = UniqueDisc(dir.path(), 4);
+    const std::string id = DiscId(image);
+    std::string others;
+    for (int i = 0; i < 50; ++i) {
+        char other[16];
+        std::snprintf(other, sizeof other, "%08x", 0x10000000u + static_cast<unsigned>(i));
+        others += "DISCID=" + std::string(other) + "\r\nDTITLE=Other / Disc\r\nTTITLE0=x\r\n";
+    }
+    CddbServer server([&](const std::string& command) {
+        return IsQuery(command) ? Body("200 rock " + id + " x\r\n")
+                                : Body("210 rock " + id + "\r\n" + others);
+    });
+    UseServer(server);
+    const size_t before = CDDBCache().Disks().Count();
+    for (int track = 0; track < 4; ++track) EXPECT_EQ(Tags(image.TrackName(track)), TagFrame{});
+    EXPECT_EQ(CDDBCache().Disks().Count(), before + 50);
+    EXPECT_EQ(server.Requests(), 2);
+}
+
 const ServerCase kServers[] = {
     {"exact_match",
      [](auto id, auto c, int) {
