@@ -13,7 +13,12 @@ void PrintAvError(int error) {
 
 bool OpenDecoder(DecoderState& state, const char* name, AVFormatContext* formatContext) {
     // On failure avformat_open_input frees a caller-supplied context, so it is only kept on success.
-    AVFormatContext* context = formatContext;
+    AVFormatContext* context = formatContext ? formatContext : avformat_alloc_context();
+    // A context without an input opens the name itself; one over the host's file reads only that file.
+    if (!context || !ConfineInput(context, context->pb == nullptr)) {
+        avformat_free_context(context);
+        return false;
+    }
     int result = avformat_open_input(&context, name ? name : "", nullptr, nullptr);
     if (result < 0) {
         PrintAvError(result);

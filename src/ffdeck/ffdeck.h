@@ -48,10 +48,19 @@ struct StreamInstance {
     std::mutex areaLock;
 };
 
-// Opening and closing a decoder; `formatContext` is null when FFmpeg opens `name` itself. On failure the
-// state still holds what was made and must be closed.
+// Opening and closing a decoder; `formatContext` is null when FFmpeg opens `name` itself. Either way the
+// context is confined (ConfineInput) before it opens anything. On failure the state still holds what was
+// made and must be closed.
 bool OpenDecoder(DecoderState& state, const char* name, AVFormatContext* formatContext);
 void CloseDecoder(DecoderState& state);
+
+// Restricts a format context before it opens its input: FFmpeg may open nothing named inside the input,
+// and probing may only pick demuxers whose audio lies in the input itself. `ownUrl`: the context opens
+// its own URL (once, through the network and file protocols) instead of reading the host's file. False
+// when FFmpeg could not store the lists.
+bool ConfineInput(AVFormatContext* context, bool ownUrl);
+// The demuxers probing may pick, comma-separated.
+const char* AllowedDemuxers();
 
 // Creates a host stream over a host file (or, without one, over `name` opened by FFmpeg).
 HSTREAM CreateStream(BASSFILE file, const char* name, DWORD flags);
