@@ -104,6 +104,11 @@ void Tmainform::FormCreate() {
         formatbox_->addItem(Q(encoders_->Item(i).GetDescription()));
 
     intake_ = std::make_unique<TIntake>(*decoders_);
+    // Errors of the intake are shown on this thread, also when they come from a scan's thread, which waits.
+    intake_->OnFileError = [this](const std::string& text) {
+        RunOnMain([&] { ShowMessage(this, QMessageBox::Critical, QStringLiteral("Error!"), Q(text)); });
+    };
+    intake_->OnScanError = [this](const std::string& text) { RunOnMain([&] { ShowException(text); }); };
     openFilter_ = QtFilter(Q(decoders_->GetOpenFilter()));
     scanning_ = false;
     transcoder_ = std::make_unique<Transcoder>(*decoders_, *encoders_, *this);

@@ -48,12 +48,6 @@ void Tmainform::processfolder() {
     scanning_ = true;
     intake_->ClearPending();
     intake_->ClearStop();
-
-    // Errors found on the intake thread are shown on this one while the scan waits.
-    intake_->OnFileError = [this](const std::string& text) {
-        RunOnMain([&] { ShowMessage(this, QMessageBox::Critical, QStringLiteral("Error!"), Q(text)); });
-    };
-    intake_->OnScanError = [this](const std::string& text) { RunOnMain([&] { ShowException(text); }); };
     QThread* thread = QThread::create(
         [this, folders = folderQueue_, recurse = Config.recurse] { intake_->Scan(folders, recurse); });
     thread->setObjectName(QStringLiteral("CThread"));

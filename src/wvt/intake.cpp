@@ -66,11 +66,15 @@ void TIntake::Classify(const std::string& path) {
     pending_.push_back(std::move(item));
 }
 
-void TIntake::AddPlaylist(const std::string& path, std::vector<std::string> (*read)(const std::string&)) {
+void TIntake::AddPlaylist(const std::string& path, PlaylistReader read) {
     if (!playlistsRead_.insert(PlaylistIdentity(path)).second) return;
     // Entries join the pending list in playlist order; the caller moves them into the list, which keeps the
     // list on its own thread even when a playlist turns up during a scan.
-    for (const std::string& entry : read(path)) addfilethread(entry);
+    std::vector<std::string> addresses;
+    for (const std::string& entry : read(path, &addresses)) addfilethread(entry);
+    // A playlist may name anything on the network; the program reads local files only.
+    for (const std::string& address : addresses)
+        if (OnFileError) OnFileError("Could not add file: " + address);
 }
 
 std::size_t TIntake::addfile(const std::string& path, std::vector<TFilesItem>& rows) {

@@ -22,16 +22,18 @@ class TIntake {
     TIntake(const TIntake&) = delete;
     TIntake& operator=(const TIntake&) = delete;
 
-    // Called on the scanning thread when adding one file of a folder scan raised; the text is
-    // "Could not add file: " followed by the file's path. The scan goes on when it returns.
+    // Called when adding one file of a folder scan raised, on the scanning thread, and for every address
+    // (http://, ...) a playlist names, on the thread reading the playlist; the text is "Could not add
+    // file: " followed by the file's path or the address. The intake goes on when it returns.
     std::function<void(const std::string& text)> OnFileError;
     // Called on the scanning thread when an error ends the whole scan, with the error's text.
     std::function<void(const std::string& text)> OnScanError;
 
     // Classifies one path and appends the resulting records to the pending list: ".pls" and ".m3u"
     // playlists add the files they name (a playlist reached again through its own entries is not read a
-    // second time); a CD device or ".cue" sheet adds its audio tracks; any other file is opened through
-    // the registry and added when its source is valid.
+    // second time) and report the addresses they name, which are never opened; a CD device or ".cue"
+    // sheet adds its audio tracks; any other file is opened through the registry and added when its source
+    // is valid.
     void addfilethread(const std::string& path);
 
     // Empties the pending list, classifies `path`, then moves the pending records into `rows`. Returns
@@ -59,7 +61,8 @@ class TIntake {
 
   private:
     void Classify(const std::string& path);
-    void AddPlaylist(const std::string& path, std::vector<std::string> (*read)(const std::string&));
+    using PlaylistReader = std::vector<std::string> (*)(const std::string&, std::vector<std::string>*);
+    void AddPlaylist(const std::string& path, PlaylistReader read);
     using FolderIds = std::set<std::pair<dev_t, ino_t>>;
     void ScanFolderOnce(const std::string& folder, bool recurse, FolderIds& seen);
 

@@ -162,6 +162,22 @@ bool ParseInt(const std::string& text, long long& number) {
 
 }  // namespace
 
+bool IsPlaylistAddress(const std::string& entry) {
+    const std::string lower = LowerAscii(entry);
+    if (lower.find("http://") != std::string::npos || lower.find("https://") != std::string::npos)
+        return true;
+    if (lower.rfind("file:", 0) == 0) return true;
+    // A scheme: a letter, then letters, digits, "+", "-" or "."; two characters at least, so that a drive
+    // ("C:") is not taken for one.
+    size_t i = 0;
+    if (lower.empty() || lower[0] < 'a' || lower[0] > 'z') return false;
+    while (i < lower.size() &&
+           ((lower[i] >= 'a' && lower[i] <= 'z') || (lower[i] >= '0' && lower[i] <= '9') || lower[i] == '+' ||
+            lower[i] == '-' || lower[i] == '.'))
+        ++i;
+    return i >= 2 && lower.compare(i, 3, "://") == 0;
+}
+
 std::string DecodePlaylistText(const std::string& bytes) {
     auto startsWith = [&](const char* bom, size_t length) {
         return bytes.compare(0, length, bom, length) == 0;
@@ -172,13 +188,15 @@ std::string DecodePlaylistText(const std::string& bytes) {
     return bytes;
 }
 
-std::vector<std::string> M3UFiles(const std::string& bytes, const std::string& folder) {
+std::vector<std::string> M3UFiles(const std::string& bytes, const std::string& folder,
+                                  std::vector<std::string>* addresses) {
     std::vector<std::string> files;
     for (const std::string& line : SplitLines(DecodePlaylistText(bytes))) {
         if (line.empty() || line.front() == '#') continue;
-        const std::string lower = LowerAscii(line);
-        if (lower.find("http://") != std::string::npos || lower.find("https://") != std::string::npos)
+        if (IsPlaylistAddress(line)) {
+            if (addresses) addresses->push_back(line);
             continue;
+        }
         // A NUL would cut the name short on its way to the file system, naming another file.
         if (line.find('\0') != std::string::npos) continue;
 
@@ -195,13 +213,14 @@ std::vector<std::string> M3UFiles(const std::string& bytes, const std::string& f
     return files;
 }
 
-std::vector<std::string> ReadM3U(const std::string& playlist) {
+std::vector<std::string> ReadM3U(const std::string& playlist, std::vector<std::string>* addresses) {
     std::string bytes;
     if (!ReadWhole(playlist, bytes)) return {};
-    return M3UFiles(bytes, PlaylistFolder(playlist));
+    return M3UFiles(bytes, PlaylistFolder(playlist), addresses);
 }
 
-std::vector<std::string> PLSFiles(const std::string& bytes, const std::string& folder) {
+std::vector<std::string> PLSFiles(const std::string& bytes, const std::string& folder,
+                                  std::vector<std::string>* addresses) {
     std::vector<std::string> files;
     const auto values = ReadIniSection(DecodePlaylistText(bytes), "playlist");
 
@@ -222,6 +241,10 @@ std::vector<std::string> PLSFiles(const std::string& bytes, const std::string& f
         entries.emplace(index, value);
     }
     for (const auto& [index, value] : entries) {
+        if (IsPlaylistAddress(value)) {
+            if (addresses) addresses->push_back(value);
+            continue;
+        }
         if (value.empty() || (value.size() >= 2 && value[1] == ':')) continue;
         if (value.find('\0') != std::string::npos) continue;
         const std::string entry = ForwardSlashes(value);
@@ -235,8 +258,8 @@ std::vector<std::string> PLSFiles(const std::string& bytes, const std::string& f
     return files;
 }
 
-std::vector<std::string> ReadPLS(const std::string& playlist) {
+std::vector<std::string> ReadPLS(const std::string& playlist, std::vector<std::string>* addresses) {
     std::string bytes;
     if (!ReadWhole(playlist, bytes)) return {};
-    return PLSFiles(bytes, PlaylistFolder(playlist));
+    return PLSFiles(bytes, PlaylistFolder(playlist), addresses);
 }

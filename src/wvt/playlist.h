@@ -9,18 +9,25 @@
 // one is taken as it is (the system's own encoding).
 std::string DecodePlaylistText(const std::string& bytes);
 
+// Whether a playlist entry is an address rather than a local path: it contains "http://" or "https://",
+// begins with a scheme and "://" (ftp://, rtsp://, file://, ...) or with "file:". Such entries are never
+// opened; the readers hand them to `addresses` so that the intake can report them.
+bool IsPlaylistAddress(const std::string& entry);
+
 // The entries of an M3U playlist that name existing files, in playlist order. Empty lines, "#" lines and
-// lines with "http://" or "https://" are skipped; absolute entries are taken as they are, relative ones
-// against the playlist's folder. An unreadable playlist gives nothing.
-std::vector<std::string> ReadM3U(const std::string& playlist);
+// addresses are skipped (addresses go to `addresses` when given); absolute entries are taken as they are,
+// relative ones against the playlist's folder. An unreadable playlist gives nothing.
+std::vector<std::string> ReadM3U(const std::string& playlist, std::vector<std::string>* addresses = nullptr);
 
 // The FileN entries (N = 0 ... NumberOfEntries of the section "playlist") of a PLS playlist that name
 // existing files, in N order. Only entries from the root count: such a path is taken when it exists,
 // otherwise the same path below the playlist's folder. Entries with a drive letter and relative entries
-// are ignored. An unreadable playlist gives nothing.
-std::vector<std::string> ReadPLS(const std::string& playlist);
+// are ignored; addresses go to `addresses` when given. An unreadable playlist gives nothing.
+std::vector<std::string> ReadPLS(const std::string& playlist, std::vector<std::string>* addresses = nullptr);
 
 // The same two readers over a playlist's bytes, with relative entries resolved against `folder` (which ends
 // with "/").
-std::vector<std::string> M3UFiles(const std::string& bytes, const std::string& folder);
-std::vector<std::string> PLSFiles(const std::string& bytes, const std::string& folder);
+std::vector<std::string> M3UFiles(const std::string& bytes, const std::string& folder,
+                                  std::vector<std::string>* addresses = nullptr);
+std::vector<std::string> PLSFiles(const std::string& bytes, const std::string& folder,
+                                  std::vector<std::string>* addresses = nullptr);

@@ -332,6 +332,50 @@ TEST_F(Intake, PLSEntryCountEdges) {
     EXPECT_TRUE(ReadPLS((dir / "drives.pls").string()).empty());
 }
 
+// Addresses in playlists are reported like files that cannot be added and reach no source; folders named
+// like the addresses exist, so that reading an address as a relative path would find a file.
+TEST_F(Intake, PlaylistAddressesAreReportedAndNeverOpened) {
+    const std::string local = Audio("lists/local.fake");
+    Audio("lists/http:/radio.example/a.fake");
+    Audio("lists/rtsp:/radio.example/b.fake");
+    Audio("lists/file:/c.fake");
+    WriteText(dir / "lists/mix.m3u",
+              "http://radio.example/a.fake\nlocal.fake\nrtsp://radio.example/b.fake\nfile:/c.fake\n");
+    WriteText(dir / "lists/radio.pls",
+              "[playlist]\nNumberOfEntries=2\nFile1=HTTPS://radio.example/a.fake\nFile2=" + local + "\n");
+    std::vector<std::string> errors;
+    intake.OnFileError = [&](const std::string& text) { errors.push_back(text); };
+    intake.addfile((dir / "lists/mix.m3u").string(), rows);
+    intake.addfile((dir / "lists/radio.pls").string(), rows);
+    EXPECT_EQ(Paths(rows), std::vector<std::string>{local});
+    EXPECT_EQ(errors, (std::vector<std::string>{"Could not add file: http://radio.example/a.fake",
+                                                "Could not add file: rtsp://radio.example/b.fake",
+                                                "Could not add file: file:/c.fake",
+                                                "Could not add file: HTTPS://radio.example/a.fake"}));
+    EXPECT_EQ(fake.opened, std::vector<std::string>{local});
+}
+
+TEST(PlaylistAddress, SchemesAndHttpAnywhereButNotDrivesOrNames) {
+    const std::pair<const char*, bool> cases[] = {
+        {"http://radio.example/a.mp3", true},
+        {"see HTTP://x", true},
+        {"https://x/y", true},
+        {"ftp://host/a.mp3", true},
+        {"rtsp://host/a", true},
+        {"a+b.c-d://x", true},
+        {"file:///music/a.mp3", true},
+        {"FILE:a.mp3", true},
+        {"C://music/a.mp3", false},
+        {"C:\\music\\a.mp3", false},
+        {"1ab://x", false},
+        {"Intro: Part 1.mp3", false},
+        {"sub/deep.mp3", false},
+        {"/music/a:b.mp3", false},
+        {"data:audio", false},
+    };
+    for (const auto& [entry, address] : cases) EXPECT_EQ(IsPlaylistAddress(entry), address) << entry;
+}
+
 // A NUL inside an entry would cut the name short on its way to the file system and name another file.
 TEST_F(Intake, EntriesWithANulAreIgnored) {
     const std::string a = Audio("a.fake");
