@@ -352,7 +352,7 @@ TEST_F(Intake, PlaylistAddressesAreReportedAndNeverOpened) {
                                                 "Could not add file: rtsp://radio.example/b.fake",
                                                 "Could not add file: file:/c.fake",
                                                 "Could not add file: HTTPS://radio.example/a.fake"}));
-    EXPECT_EQ(fake.opened, std::vector<std::string>{local});
+    EXPECT_EQ(fake.opened, (std::vector<std::string>{local, local}));  // once per playlist
 }
 
 TEST(PlaylistAddress, SchemesAndHttpAnywhereButNotDrivesOrNames) {
