@@ -43,14 +43,16 @@ void Exercise(HSTREAM handle) {
 
 namespace {
 
-// A folder of this process for the named copy of each input, removed at exit.
-const std::string& InputFolder() {
-    static const std::string folder = [] {
-        char name[] = "/tmp/fuzz_ffdeck.XXXXXX";
-        if (!mkdtemp(name)) __builtin_trap();
-        std::atexit([] { std::filesystem::remove_all(InputFolder()); });
-        return std::string(name);
+// A folder of this process for the named copy of each input, removed at exit. A plain array, so that it
+// is still there when the exit handler runs.
+const char* InputFolder() {
+    static char folder[] = "/tmp/fuzz_ffdeck.XXXXXX";
+    static const bool made = [] {
+        if (!mkdtemp(folder)) __builtin_trap();
+        std::atexit([] { std::filesystem::remove_all(folder); });
+        return true;
     }();
+    (void)made;
     return folder;
 }
 
@@ -58,7 +60,7 @@ const std::string& InputFolder() {
 std::string WriteInput(const uint8_t* data, size_t size) {
     static const char* const kExtensions[] = {".aac",  ".wav",  ".m4a", ".mp3",
                                               ".opus", ".flac", ".ac3", ".bin"};
-    const std::string path = InputFolder() + "/input" + kExtensions[size ? data[0] % 8 : 0];
+    const std::string path = std::string(InputFolder()) + "/input" + kExtensions[size ? data[0] % 8 : 0];
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) __builtin_trap();
     if (size) std::fwrite(data, 1, size, out);
