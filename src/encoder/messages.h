@@ -18,3 +18,9 @@ inline constexpr const char* kFlacEncoderFailed = "FLAC encoder error";
 // WAV, AIFF and GSM writers; the write error is followed by libsndfile's own text.
 inline constexpr const char* kSndfileCreateFailed = "Can not create SNDLIB compressor";
 inline constexpr const char* kSndfileWriteFailed = "SNDLIB write error: ";
+
+// Monkey's Audio writer; a file past the format's 4 GiB of audio fails with its own text.
+inline constexpr const char* kApeCreateFailed = "Can not create APE compressor";
+inline constexpr const char* kApeStartFailed = "Can not start APE compressor";
+inline constexpr const char* kApeCompressorFailed = "APE compressor error";
+inline constexpr const char* kApeTooLarge = "APE files hold at most 4 GB of audio";

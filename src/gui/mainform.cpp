@@ -33,6 +33,7 @@
 #include "encoder/writers.h"
 #include "gui/encoderform.h"
 #include "gui/fileslist.h"
+#include "gui/apeencoderform.h"
 #include "gui/flacencoderform.h"
 #include "gui/formatbox.h"
 #include "wvt/intake.h"
@@ -171,6 +172,7 @@ void Tmainform::FormCreate() {
     optionsDialogs_.Register(AIFwriterClass, wavForm_);
     optionsDialogs_.Register(MP3writerClass, new TMP3EncoderForm(this));
     optionsDialogs_.Register(FLACwriterClass, new TFLACEncoderForm(this));
+    optionsDialogs_.Register(APEwriterClass, new TAPEEncoderForm(this));
     // Every other writer with option rows gets the dialog built from them.
     for (size_t index = 0; index < encoders_->Count(); ++index) {
         const EncoderClass& writer = encoders_->Item(index);

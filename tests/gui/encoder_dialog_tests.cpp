@@ -1,5 +1,5 @@
-// The MP3 and FLAC option dialogs: their texts and lists, loading on every show, storing only on "Ok",
-// stored values outside the lists, and reaching them from the main window's "Encoder options...".
+// The MP3, FLAC and Monkey's Audio option dialogs: their texts and lists, loading on every show, storing only
+// on "Ok", stored values outside the lists, and reaching them from the main window's "Encoder options...".
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +15,7 @@
 #include <ostream>
 
 #include "wvt/config.h"
+#include "gui/apeencoderform.h"
 #include "gui/flacencoderform.h"
 #include "gui/formatbox.h"
 #include "gui_helpers.h"
@@ -26,10 +27,11 @@
 
 namespace {
 
-enum class Dialog { MP3, FLAC };
+enum class Dialog { MP3, FLAC, APE };
 
 std::unique_ptr<TEncoderForm> MakeDialog(Dialog which, QWidget* main) {
     if (which == Dialog::MP3) return std::make_unique<TMP3EncoderForm>(main);
+    if (which == Dialog::APE) return std::make_unique<TAPEEncoderForm>(main);
     return std::make_unique<TFLACEncoderForm>(main);
 }
 
@@ -100,7 +102,9 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{Dialog::MP3, "mp3original", "Original"}, TextCase{Dialog::MP3, "mp3copyright", "Copyright"},
         TextCase{Dialog::FLAC, "", "FLAC Encoder Options"}, TextCase{Dialog::FLAC, "srLabel", "Samplerate:"},
         TextCase{Dialog::FLAC, "chLabel", "Mode: "}, TextCase{Dialog::FLAC, "Label6", "Compression Level:"},
-        TextCase{Dialog::FLAC, "flacsubset", "Allow encoder to generate non-Subset files"}));
+        TextCase{Dialog::FLAC, "flacsubset", "Allow encoder to generate non-Subset files"},
+        TextCase{Dialog::APE, "", "APE Encoder Options"}, TextCase{Dialog::APE, "srLabel", "Samplerate:"},
+        TextCase{Dialog::APE, "chLabel", "Mode: "}, TextCase{Dialog::APE, "Label6", "Compression Level:"}));
 
 struct ListCase {
     Dialog dialog;
@@ -139,7 +143,12 @@ INSTANTIATE_TEST_SUITE_P(
                                "srbox",
                                {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000",
                                 "24000", "22050", "16000", "12000", "11025", "8000"}},
-                      ListCase{Dialog::FLAC, "chbox", {"Same As Original", "Stereo", "Mono"}}));
+                      ListCase{Dialog::FLAC, "chbox", {"Same As Original", "Stereo", "Mono"}},
+                      ListCase{Dialog::APE,
+                               "srbox",
+                               {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000",
+                                "24000", "22050", "16000", "12000", "11025", "8000"}},
+                      ListCase{Dialog::APE, "chbox", {"Same As Original", "Stereo", "Mono"}}));
 
 TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
     struct Case {
@@ -148,7 +157,8 @@ TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
         int min;
         int max;
     };
-    for (const Case& c : {Case{Dialog::MP3, "vbrquality", 0, 9}, Case{Dialog::FLAC, "levelbox", 0, 8}}) {
+    for (const Case& c : {Case{Dialog::MP3, "vbrquality", 0, 9}, Case{Dialog::FLAC, "levelbox", 0, 8},
+                          Case{Dialog::APE, "levelbox", 1, 5}}) {
         auto dialog = MakeDialog(c.dialog, &main_);
         auto* slider = dialog->findChild<QSlider*>(QLatin1String(c.slider));
         ASSERT_NE(slider, nullptr) << c.slider;
@@ -160,7 +170,7 @@ TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
 
 // The dialogs have a fixed size, so a layout that needs more room than they give would clip controls.
 TEST_F(DialogTest, EveryControlFitsTheFixedSize) {
-    for (Dialog which : {Dialog::MP3, Dialog::FLAC}) {
+    for (Dialog which : {Dialog::MP3, Dialog::FLAC, Dialog::APE}) {
         auto dialog = MakeDialog(which, &main_);
         dialog->show();
         QApplication::processEvents();
@@ -405,7 +415,11 @@ INSTANTIATE_TEST_SUITE_P(
                                      0},
                       OutOfRangeCase{"FlacModeToMono", Dialog::FLAC, &config::flacmode, 3, 2},
                       OutOfRangeCase{"FlacLevelAboveTop", Dialog::FLAC, &config::flaccompression, 9, 8},
-                      OutOfRangeCase{"FlacLevelBelowBottom", Dialog::FLAC, &config::flaccompression, -1, 0}),
+                      OutOfRangeCase{"FlacLevelBelowBottom", Dialog::FLAC, &config::flaccompression, -1, 0},
+                      OutOfRangeCase{"ApeRateToSameAsOriginal", Dialog::APE, &config::apesamplerate, 13, 0},
+                      OutOfRangeCase{"ApeModeToMono", Dialog::APE, &config::apemode, 3, 2},
+                      OutOfRangeCase{"ApeLevelAboveTop", Dialog::APE, &config::apecompression, 9, 5},
+                      OutOfRangeCase{"ApeLevelBelowBottom", Dialog::APE, &config::apecompression, 0, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The WAV/AIFF dialog shows a stored mode outside its list as "Mono", as the writer uses it, and a rate or
@@ -520,13 +534,14 @@ TEST_F(DialogTest, EveryWritersRowsLoadAndStoreThroughItsDialog) {
 class EncoderOptionsTest : public GuiTest {};
 
 TEST_F(EncoderOptionsTest, EncoderOptionsOpensTheWritersOwnDialog) {
-    SeedSettings({{"mp3bitrate", "9"}, {"flaccompression", "8"}});
+    SeedSettings({{"mp3bitrate", "9"}, {"flaccompression", "8"}, {"apecompression", "5"}});
     Tmainform& form = MakeWindow();
     struct Case {
         const char* shortName;
         const char* caption;
     };
-    for (const Case& c : {Case{"MP3", "MP3 Encoder Options"}, Case{"FLAC", "FLAC Encoder Options"}}) {
+    for (const Case& c : {Case{"MP3", "MP3 Encoder Options"}, Case{"FLAC", "FLAC Encoder Options"},
+                          Case{"APE", "APE Encoder Options"}}) {
         SCOPED_TRACE(c.shortName);
         const int index = CodecIndex(form, QString::fromLatin1(c.shortName));
         ASSERT_GE(index, 0);
@@ -549,6 +564,12 @@ TEST_F(EncoderOptionsTest, EncoderOptionsOpensTheWritersOwnDialog) {
                 shown = flac->levelbox()->value();
                 flac->levelbox()->setValue(4);
                 flac->okButton()->click();
+            } else if (auto* ape = qobject_cast<TAPEEncoderForm*>(modal)) {
+                opened = true;
+                caption = ape->windowTitle();
+                shown = ape->levelbox()->value();
+                ape->levelbox()->setValue(3);
+                ape->okButton()->click();
             } else if (auto* other = qobject_cast<QDialog*>(modal)) {
                 other->reject();
             }
@@ -556,8 +577,10 @@ TEST_F(EncoderOptionsTest, EncoderOptionsOpensTheWritersOwnDialog) {
         QTest::mouseClick(form.EncoderOptionsButton(), Qt::LeftButton);
         ASSERT_TRUE(opened);
         EXPECT_EQ(caption, QString::fromLatin1(c.caption));
-        EXPECT_EQ(shown, QString::fromLatin1(c.shortName) == QLatin1String("MP3") ? 9 : 8);
+        const QLatin1String name(c.shortName);
+        EXPECT_EQ(shown, name == QLatin1String("MP3") ? 9 : name == QLatin1String("FLAC") ? 8 : 5);
     }
     EXPECT_EQ(Config.mp3bitrate, 2);
     EXPECT_EQ(Config.flaccompression, 4);
+    EXPECT_EQ(Config.apecompression, 3);
 }
