@@ -17,9 +17,9 @@ PACKAGES=(
   # tags
   libtag1-dev
   # resampling and writers
-  libsoxr-dev libmp3lame-dev libflac-dev
+  libsoxr-dev libmp3lame-dev libflac-dev libopusenc-dev
   # reference tools used by tests and benchmarks
-  ffmpeg sox lame flac time xvfb xauth cd-paranoia libcddb2-dev
+  ffmpeg sox lame flac vorbis-tools opus-tools time xvfb xauth cd-paranoia libcddb2-dev
 )
 
 missing=()

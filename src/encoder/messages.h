@@ -24,3 +24,8 @@ inline constexpr const char* kApeCreateFailed = "Can not create APE compressor";
 inline constexpr const char* kApeStartFailed = "Can not start APE compressor";
 inline constexpr const char* kApeCompressorFailed = "APE compressor error";
 inline constexpr const char* kApeTooLarge = "APE files hold at most 4 GB of audio";
+
+// Opus writer; "%s" stands for libopusenc's error text.
+inline constexpr const char* kOpusInitFailed = "Can not initialize Opus encoder";
+inline constexpr const char* kOpusVbrFailed = "failed to set VBR mode: %s";
+inline constexpr const char* kOpusBitrateFailed = "failed to set bitrate: %s";

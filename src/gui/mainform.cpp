@@ -40,6 +40,7 @@
 #include "gui/listheader.h"
 #include "gui/messages.h"
 #include "gui/mp3encoderform.h"
+#include "gui/opusencoderform.h"
 #include "gui/overwritedialog.h"
 #include "gui/progressform.h"
 #include "wvt/settings.h"
@@ -173,6 +174,7 @@ void Tmainform::FormCreate() {
     optionsDialogs_.Register(MP3writerClass, new TMP3EncoderForm(this));
     optionsDialogs_.Register(FLACwriterClass, new TFLACEncoderForm(this));
     optionsDialogs_.Register(APEwriterClass, new TAPEEncoderForm(this));
+    optionsDialogs_.Register(OpuswriterClass, new TOpusEncoderForm(this));
     // Every other writer with option rows gets the dialog built from them.
     for (size_t index = 0; index < encoders_->Count(); ++index) {
         const EncoderClass& writer = encoders_->Item(index);

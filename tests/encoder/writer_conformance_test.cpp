@@ -60,7 +60,7 @@ const WriterRow kWriters[] = {
     {"GSMwriter", Build::Works, kSndfileCreateFailed},
     {"ALACwriter", Build::LibraryMissing},
     {"AIFwriter", Build::Works, kSndfileCreateFailed},
-    {"Opuswriter", Build::LibraryMissing},
+    {"Opuswriter", Build::Works, kOpusInitFailed, kDataWriteError},
     {"WVwriter", Build::LibraryMissing},
 };
 
@@ -422,12 +422,17 @@ const RoundTrip kRoundTrips[] = {
     {"MP3writer", {44100, 2, SampleKind::S16}, nullptr, Compare::Tolerance, 1152},
     {"MP3writer", {22050, 1, SampleKind::S16}, [](config& c) { c.mp3vbr = true; }, Compare::Tolerance, 576},
     {"GSMwriter", {8000, 1, SampleKind::S16}, nullptr, Compare::Tolerance, 160},
+    {"Opuswriter", {48000, 2, SampleKind::S16}, nullptr, Compare::Tolerance, 960},
+    {"Opuswriter",
+     {48000, 1, SampleKind::S24},
+     [](config& c) { c.opusvbrmode = 0; },
+     Compare::Tolerance,
+     960},
     // Writers whose library is not part of this build yet.
     {"OGGwriter", {44100, 2, SampleKind::S16}, nullptr, Compare::Unavailable},
     {"AMRwriter", {8000, 1, SampleKind::S16}, nullptr, Compare::Unavailable},
     {"AACwriter", {44100, 2, SampleKind::S16}, nullptr, Compare::Unavailable},
     {"ALACwriter", {44100, 2, SampleKind::S16}, nullptr, Compare::Unavailable},
-    {"Opuswriter", {48000, 2, SampleKind::S16}, nullptr, Compare::Unavailable},
     {"WVwriter", {44100, 2, SampleKind::S16}, nullptr, Compare::Unavailable},
 };
 
