@@ -6,7 +6,8 @@
 #   bench/encode.sh [seconds-per-file] [files] [runs] [rows...]     defaults: 120 8 3, every row
 #
 # Rows: mp3 (lame at 128 kbit/s CBR in plain stereo, the writer's mode for stereo sources), flac (flac -5),
-# ape (jmac c2, the default level) and ape4 (apecompression=4 against jmac c4). Program and tool passes
+# ape (jmac c2, the default level), ape4 (apecompression=4 against jmac c4), ogg (oggenc -q 5, the default
+# quality) and opus (opusenc --bitrate 128 --cvbr: libopus's constrained VBR, which the writer leaves on). Program and tool passes
 # alternate and each figure is the best of `runs`, to keep other load on the machine out of the ratio.
 # Both write to files on the same disk. jmac (Debian's libjmac-java) is installed when missing.
 set -euo pipefail
@@ -17,7 +18,7 @@ FILES=${2:-8}
 RUNS=${3:-3}
 shift $(($# < 3 ? $# : 3))
 ROWS=("$@")
-[ ${#ROWS[@]} -gt 0 ] || ROWS=(mp3 flac ape ape4)
+[ ${#ROWS[@]} -gt 0 ] || ROWS=(mp3 flac ape ape4 ogg opus)
 
 # The Java port of the Monkey's Audio library is the reference for the ape rows; only this script needs it.
 need_jmac() {
@@ -116,7 +117,9 @@ run_mp3() { ls "$CORPUS"/*.wav | xargs -P 2 -I{} sh -c 'lame --quiet -b 128 -m s
 run_flac() { ls "$CORPUS"/*.wav | xargs -P 2 -I{} sh -c 'flac -s -f -5 -o "$2/$(basename "$1" .wav).flac" "$1"' _ {} "$OUT"; }
 # jmac exits 0 even when it fails; check_outputs catches a missing file.
 run_jmac() { ls "$CORPUS"/*.wav | xargs -P 2 -I{} sh -c 'jmac "c$3" "$1" "$2/$(basename "$1" .wav).ape"' _ {} "$OUT" "$1"; }
-export -f run_mp3 run_flac run_jmac
+run_ogg() { ls "$CORPUS"/*.wav | xargs -P 2 -I{} sh -c 'oggenc -Q -q 5 -o "$2/$(basename "$1" .wav).ogg" "$1"' _ {} "$OUT"; }
+run_opus() { ls "$CORPUS"/*.wav | xargs -P 2 -I{} sh -c 'opusenc --quiet --bitrate 128 --cvbr "$1" "$2/$(basename "$1" .wav).opus"' _ {} "$OUT"; }
+export -f run_mp3 run_flac run_jmac run_ogg run_opus
 export CORPUS OUT
 
 printf "%-5s %10s %10s %8s   %10s %10s %8s   %12s %12s %8s\n" row prog_wall tool_wall ratio prog_cpu tool_cpu \
@@ -128,6 +131,8 @@ for row in "${ROWS[@]}"; do
     flac) ext=flac prog+=" -f flac" tool=run_flac ;;
     ape) ext=ape prog+=" -f ape --set apecompression=2" tool="run_jmac 2" ;;
     ape4) ext=ape prog+=" -f ape --set apecompression=4" tool="run_jmac 4" ;;
+    ogg) ext=ogg prog+=" -f ogg" tool=run_ogg ;;
+    opus) ext=opus prog+=" -f opus" tool=run_opus ;;
     *) echo "encode.sh: unknown row $row" >&2; exit 2 ;;
   esac
   read -r pw pc tw tc ps ts <<<"$(best_pair "$ext" "$prog \"$CORPUS\"" "$tool")"

@@ -29,3 +29,9 @@ inline constexpr const char* kApeTooLarge = "APE files hold at most 4 GB of audi
 inline constexpr const char* kOpusInitFailed = "Can not initialize Opus encoder";
 inline constexpr const char* kOpusVbrFailed = "failed to set VBR mode: %s";
 inline constexpr const char* kOpusBitrateFailed = "failed to set bitrate: %s";
+
+// Ogg Vorbis writer.
+inline constexpr const char* kOggInitFailed = "Can not initialize Vorbis encoder";
+inline constexpr const char* kOggCreateFailed = "Can not create output file";
+// Shown when loading the Ogg writer's libraries raised.
+inline constexpr const char* kVorbisLoadError = "Vorbis DDL Initialization Error";

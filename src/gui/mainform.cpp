@@ -40,6 +40,7 @@
 #include "gui/listheader.h"
 #include "gui/messages.h"
 #include "gui/mp3encoderform.h"
+#include "gui/oggencoderform.h"
 #include "gui/opusencoderform.h"
 #include "gui/overwritedialog.h"
 #include "gui/progressform.h"
@@ -100,7 +101,13 @@ void Tmainform::FormCreate() {
 
     decoders_ = std::make_unique<TDecManager>();
     decoders_->Init();
+    // A failure to load the Ogg writer's libraries is shown over this window; the hook goes with the
+    // registry's construction, so it never outlives the window.
+    TEncManager::SetLoadErrorHook([this](const std::string& message) {
+        ShowMessage(this, QMessageBox::Critical, "Error", Q(message));
+    });
     encoders_ = std::make_unique<TEncManager>();
+    TEncManager::SetLoadErrorHook({});
     formatbox_->clear();
     for (size_t i = 0; i < encoders_->Count(); ++i)
         formatbox_->addItem(Q(encoders_->Item(i).GetDescription()));
@@ -174,6 +181,7 @@ void Tmainform::FormCreate() {
     optionsDialogs_.Register(MP3writerClass, new TMP3EncoderForm(this));
     optionsDialogs_.Register(FLACwriterClass, new TFLACEncoderForm(this));
     optionsDialogs_.Register(APEwriterClass, new TAPEEncoderForm(this));
+    optionsDialogs_.Register(OGGwriterClass, new TOGGEncoderForm(this));
     optionsDialogs_.Register(OpuswriterClass, new TOpusEncoderForm(this));
     // Every other writer with option rows gets the dialog built from them.
     for (size_t index = 0; index < encoders_->Count(); ++index) {

@@ -1,5 +1,6 @@
-// The MP3, FLAC and Monkey's Audio option dialogs: their texts and lists, loading on every show, storing only
-// on "Ok", stored values outside the lists, and reaching them from the main window's "Encoder options...".
+// The MP3, FLAC, Monkey's Audio, Ogg Vorbis and Opus option dialogs: their texts and lists, loading on every
+// show, storing only on "Ok", stored values outside the lists, and reaching them from the main window's
+// "Encoder options...".
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,17 +22,21 @@
 #include "gui_helpers.h"
 #include "gui/mainform.h"
 #include "gui/mp3encoderform.h"
+#include "gui/oggencoderform.h"
+#include "gui/opusencoderform.h"
 #include "gui/wavencoderform.h"
 #include "encoder/manager.h"
 #include "encoder/writer_class.h"
 
 namespace {
 
-enum class Dialog { MP3, FLAC, APE };
+enum class Dialog { MP3, FLAC, APE, OGG, Opus };
 
 std::unique_ptr<TEncoderForm> MakeDialog(Dialog which, QWidget* main) {
     if (which == Dialog::MP3) return std::make_unique<TMP3EncoderForm>(main);
     if (which == Dialog::APE) return std::make_unique<TAPEEncoderForm>(main);
+    if (which == Dialog::OGG) return std::make_unique<TOGGEncoderForm>(main);
+    if (which == Dialog::Opus) return std::make_unique<TOpusEncoderForm>(main);
     return std::make_unique<TFLACEncoderForm>(main);
 }
 
@@ -104,7 +109,12 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{Dialog::FLAC, "chLabel", "Mode: "}, TextCase{Dialog::FLAC, "Label6", "Compression Level:"},
         TextCase{Dialog::FLAC, "flacsubset", "Allow encoder to generate non-Subset files"},
         TextCase{Dialog::APE, "", "APE Encoder Options"}, TextCase{Dialog::APE, "srLabel", "Samplerate:"},
-        TextCase{Dialog::APE, "chLabel", "Mode: "}, TextCase{Dialog::APE, "Label6", "Compression Level:"}));
+        TextCase{Dialog::APE, "chLabel", "Mode: "}, TextCase{Dialog::APE, "Label6", "Compression Level:"},
+        TextCase{Dialog::OGG, "", "OGG Encoder Options"}, TextCase{Dialog::OGG, "srLabel", "Samplerate:"},
+        TextCase{Dialog::OGG, "chLabel", "Mode: "}, TextCase{Dialog::OGG, "Label6", "Output Quality:"},
+        TextCase{Dialog::Opus, "", "Opus Encoder Options"}, TextCase{Dialog::Opus, "srLabel", "Samplerate:"},
+        TextCase{Dialog::Opus, "chLabel", "Mode: "}, TextCase{Dialog::Opus, "Label1", "Encoding:"},
+        TextCase{Dialog::Opus, "Label2", "Bitrate:"}));
 
 struct ListCase {
     Dialog dialog;
@@ -128,27 +138,39 @@ TEST_P(DialogListTest, ItemsAreExactAndInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, DialogListTest,
-    ::testing::Values(ListCase{Dialog::MP3,
-                               "srbox",
-                               {"Same As Original", "48000", "44100", "32000", "24000", "22050", "16000",
-                                "12000", "11025", "8000"}},
-                      ListCase{Dialog::MP3,
-                               "chbox",
-                               {"Same As Original", "Stereo", "Joint Stereo", "Dual Channel", "Mono"}},
-                      ListCase{Dialog::MP3,
-                               "bitratebox",
-                               {"320", "256", "224", "192", "160", "128", "112", "96", "80", "64", "56", "48",
-                                "40", "32", "16"}},
-                      ListCase{Dialog::FLAC,
-                               "srbox",
-                               {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000",
-                                "24000", "22050", "16000", "12000", "11025", "8000"}},
-                      ListCase{Dialog::FLAC, "chbox", {"Same As Original", "Stereo", "Mono"}},
-                      ListCase{Dialog::APE,
-                               "srbox",
-                               {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000",
-                                "24000", "22050", "16000", "12000", "11025", "8000"}},
-                      ListCase{Dialog::APE, "chbox", {"Same As Original", "Stereo", "Mono"}}));
+    ::testing::Values(
+        ListCase{Dialog::MP3,
+                 "srbox",
+                 {"Same As Original", "48000", "44100", "32000", "24000", "22050", "16000", "12000", "11025",
+                  "8000"}},
+        ListCase{
+            Dialog::MP3, "chbox", {"Same As Original", "Stereo", "Joint Stereo", "Dual Channel", "Mono"}},
+        ListCase{Dialog::MP3,
+                 "bitratebox",
+                 {"320", "256", "224", "192", "160", "128", "112", "96", "80", "64", "56", "48", "40", "32",
+                  "16"}},
+        ListCase{Dialog::FLAC,
+                 "srbox",
+                 {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000", "24000", "22050",
+                  "16000", "12000", "11025", "8000"}},
+        ListCase{Dialog::FLAC, "chbox", {"Same As Original", "Stereo", "Mono"}},
+        ListCase{Dialog::APE,
+                 "srbox",
+                 {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000", "24000", "22050",
+                  "16000", "12000", "11025", "8000"}},
+        ListCase{Dialog::APE, "chbox", {"Same As Original", "Stereo", "Mono"}},
+        ListCase{Dialog::OGG,
+                 "srbox",
+                 {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000", "24000", "22050",
+                  "16000", "12000", "11025", "8000"}},
+        ListCase{Dialog::OGG, "chbox", {"Same As Original", "Stereo", "Mono"}},
+        ListCase{Dialog::Opus, "srbox", {"Same As Original", "48000", "24000", "16000", "12000", "8000"}},
+        ListCase{Dialog::Opus, "chbox", {"Same As Original", "Stereo", "Mono"}},
+        ListCase{Dialog::Opus, "modeBox", {"Constant Bitrate", "Variable Bitrate"}},
+        ListCase{Dialog::Opus,
+                 "bitratebox",
+                 {"510", "320", "256", "224", "192", "160", "128", "112", "96", "80", "64", "56", "48", "40",
+                  "32", "24", "16", "8"}}));
 
 TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
     struct Case {
@@ -158,7 +180,7 @@ TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
         int max;
     };
     for (const Case& c : {Case{Dialog::MP3, "vbrquality", 0, 9}, Case{Dialog::FLAC, "levelbox", 0, 8},
-                          Case{Dialog::APE, "levelbox", 1, 5}}) {
+                          Case{Dialog::APE, "levelbox", 1, 5}, Case{Dialog::OGG, "levelbox", 0, 10}}) {
         auto dialog = MakeDialog(c.dialog, &main_);
         auto* slider = dialog->findChild<QSlider*>(QLatin1String(c.slider));
         ASSERT_NE(slider, nullptr) << c.slider;
@@ -170,7 +192,7 @@ TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
 
 // The dialogs have a fixed size, so a layout that needs more room than they give would clip controls.
 TEST_F(DialogTest, EveryControlFitsTheFixedSize) {
-    for (Dialog which : {Dialog::MP3, Dialog::FLAC, Dialog::APE}) {
+    for (Dialog which : {Dialog::MP3, Dialog::FLAC, Dialog::APE, Dialog::OGG, Dialog::Opus}) {
         auto dialog = MakeDialog(which, &main_);
         dialog->show();
         QApplication::processEvents();
@@ -419,7 +441,15 @@ INSTANTIATE_TEST_SUITE_P(
                       OutOfRangeCase{"ApeRateToSameAsOriginal", Dialog::APE, &config::apesamplerate, 13, 0},
                       OutOfRangeCase{"ApeModeToMono", Dialog::APE, &config::apemode, 3, 2},
                       OutOfRangeCase{"ApeLevelAboveTop", Dialog::APE, &config::apecompression, 9, 5},
-                      OutOfRangeCase{"ApeLevelBelowBottom", Dialog::APE, &config::apecompression, 0, 1}),
+                      OutOfRangeCase{"ApeLevelBelowBottom", Dialog::APE, &config::apecompression, 0, 1},
+                      OutOfRangeCase{"OggRateToSameAsOriginal", Dialog::OGG, &config::oggsrate, 13, 0},
+                      OutOfRangeCase{"OggModeToMono", Dialog::OGG, &config::oggmode, 3, 2},
+                      OutOfRangeCase{"OggQualityAboveTop", Dialog::OGG, &config::oggquality, 11, 10},
+                      OutOfRangeCase{"OggQualityBelowBottom", Dialog::OGG, &config::oggquality, -1, 0},
+                      OutOfRangeCase{"OpusRateToSameAsOriginal", Dialog::Opus, &config::opussamplerate, 6, 0},
+                      OutOfRangeCase{"OpusModeToMono", Dialog::Opus, &config::opusmode, 3, 2},
+                      OutOfRangeCase{"OpusBitrateTo128", Dialog::Opus, &config::opusbitrate, 18, 6},
+                      OutOfRangeCase{"OpusNegativeBitrate", Dialog::Opus, &config::opusbitrate, -1, 6}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The WAV/AIFF dialog shows a stored mode outside its list as "Mono", as the writer uses it, and a rate or
