@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace oggtest {
 
 struct Page {
@@ -105,6 +107,19 @@ inline Stream Parse(const std::vector<uint8_t>& file) {
         at += pageSize;
     }
     return stream;
+}
+
+// Every page of a single logical stream: CRC right, one serial, sequence numbers 0, 1, 2, ..., the
+// begin flag on the first page only and the end flag on the last only.
+inline void ExpectOnePageChain(const Stream& stream) {
+    for (size_t i = 0; i < stream.pages.size(); ++i) {
+        const Page& page = stream.pages[i];
+        EXPECT_TRUE(page.crcOk) << "page " << i;
+        EXPECT_EQ(page.serial, stream.pages[0].serial) << "page " << i;
+        EXPECT_EQ(page.sequence, i);
+        EXPECT_EQ((page.flags & 2) != 0, i == 0) << "begin flag on page " << i;
+        EXPECT_EQ((page.flags & 4) != 0, i + 1 == stream.pages.size()) << "end flag on page " << i;
+    }
 }
 
 }  // namespace oggtest

@@ -131,14 +131,7 @@ TEST_P(OggFormatTest, PagesHeadersCommentAndExactLength) {
     const oggtest::Stream stream = oggtest::Parse(testsupport::ReadBytes(file));
     ASSERT_TRUE(stream.error.empty()) << stream.error;
     ASSERT_GE(stream.packets.size(), 4u);
-    for (size_t i = 0; i < stream.pages.size(); ++i) {
-        const oggtest::Page& page = stream.pages[i];
-        EXPECT_TRUE(page.crcOk) << "page " << i;
-        EXPECT_EQ(page.serial, stream.pages[0].serial) << "page " << i;
-        EXPECT_EQ(page.sequence, i);
-        EXPECT_EQ((page.flags & 2) != 0, i == 0) << "begin flag on page " << i;
-        EXPECT_EQ((page.flags & 4) != 0, i + 1 == stream.pages.size()) << "end flag on page " << i;
-    }
+    oggtest::ExpectOnePageChain(stream);
     EXPECT_LE(stream.pages[0].serial, 2147483646u);
     // Identification header alone on the first page; comment and setup headers end before the audio's
     // first page.
