@@ -3,12 +3,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <system_error>
 
 #include "decoder/cddrives.h"
 #include "decoder/manager.h"
+#include "wvt/nameorder.h"
 #include "wvt/playlist.h"
 
 namespace fs = std::filesystem;
@@ -101,15 +103,24 @@ void TIntake::ScanFolderOnce(const std::string& folder, bool recurse, FolderIds&
     std::string base = folder;
     if (base.empty() || base.back() != '/') base += '/';
 
+    // The file system lists entries in no useful order: take them as a file manager shows them, so a
+    // numbered album arrives as 1, 2, ... 10, and a subfolder is scanned where its name falls.
+    std::vector<std::string> names;
     std::error_code error;
     fs::directory_iterator it(base, error);
     // An unreadable folder lists nothing and the scan goes on without it.
     if (error) return;
     for (const fs::directory_iterator end; it != end; it.increment(error)) {
         if (error || StopRequested()) break;
-        const std::string name = it->path().filename().string();
+        names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return NameLess(a, b); });
+
+    for (const std::string& name : names) {
+        if (StopRequested()) break;
         std::error_code statusError;
-        const fs::file_status status = it->status(statusError);  // follows symbolic links
+        const fs::file_status status = fs::status(base + name, statusError);  // follows symbolic links
         if (fs::is_directory(status)) {
             if (recurse) ScanFolderOnce(base + name, recurse, seen);
             continue;

@@ -43,8 +43,8 @@ class TIntake {
     // Moves the pending records into `rows`, skipping paths already there (AppendNewItems).
     std::size_t addfilefromthread(std::vector<TFilesItem>& rows) const;
 
-    // Adds every supported file below `folder` (into subfolders when `recurse` is set), in the order the
-    // file system lists them, until the stop flag is set.
+    // Adds every supported file below `folder` (into subfolders when `recurse` is set), each folder's
+    // entries in name order (NameLess), until the stop flag is set.
     void ScanFolder(const std::string& folder, bool recurse);
 
     // The intake thread's work: ScanFolder over each folder in order. Returns 1, or -1 when an error ended

@@ -17,6 +17,7 @@
 #include "support/audio_fixtures.h"
 #include "support/cd_image.h"
 #include "decoder/manager.h"
+#include "wvt/nameorder.h"
 #include "wvt/playlist.h"
 
 namespace fs = std::filesystem;
@@ -511,6 +512,49 @@ TEST_F(Intake, ScanTakesTheFoldersInOrder) {
     const std::string second = Audio("two/y.fake");
     EXPECT_EQ(intake.Scan({(dir / "two").string(), (dir / "one").string() + "/"}, false), 1);
     EXPECT_EQ(Paths(intake.Pending()), (std::vector<std::string>{second, first}));
+}
+
+TEST(NameOrder, IsTheFileManagersOrder) {
+    // Each list is in the expected order; every pair is checked both ways.
+    const std::vector<std::vector<std::string>> cases = {
+        {"01 - Song #1.flac", "02 - Song #2.flac", "03 - Song #3.flac"},
+        {"Track 2.wav", "track 3.wav", "Track 10.wav", "Track 100.wav"},
+        {"a.wav", "B.wav", "c.wav"},
+        {"disc1", "Disc2", "disc10"},
+        {"x9y", "x10", "x10y2", "x10y10"},
+        {"1.wav", "01.wav", "001.wav", "2.wav"},
+        {"Song", "song", "Song 2", "Songs"},
+        {"18446744073709551616 a", "36893488147419103232 a"},                    // beyond 64 bits
+        {"\xc3\xa9t\xc3\xa9 1", "\xc3\x89T\xc3\x89 2", "\xc3\xa9t\xc3\xa9 10"},  // été, ÉTÉ
+        {"\xd0\xb0", "\xd0\x91", "\xd0\xb2"},                                    // а, Б, в
+    };
+    for (const auto& names : cases) {
+        for (size_t i = 0; i < names.size(); ++i) {
+            EXPECT_FALSE(NameLess(names[i], names[i])) << names[i];
+            for (size_t j = i + 1; j < names.size(); ++j) {
+                EXPECT_TRUE(NameLess(names[i], names[j])) << names[i] << " before " << names[j];
+                EXPECT_FALSE(NameLess(names[j], names[i])) << names[j] << " after " << names[i];
+            }
+        }
+    }
+    // Invalid UTF-8 neither crashes nor breaks the order's consistency.
+    EXPECT_NE(NameLess("a\xff", "a\xfe"), NameLess("a\xfe", "a\xff"));
+    EXPECT_NE(NameLess("a\xc3", "a\xc3\xa9"), NameLess("a\xc3\xa9", "a\xc3"));
+}
+
+// Whatever order the file system keeps, each folder is taken in name order, subfolders where their names
+// fall.
+TEST_F(Intake, ScanTakesEachFolderInNameOrder) {
+    const std::vector<std::string> created = {"Track 10.fake", "sub 2/b.fake",   "Track 1.fake",
+                                              "sub 10/a.fake", "track 2.fake",   "sub 2/A.fake",
+                                              "Zed.fake",      "sub 10/B 1.fake"};
+    for (const std::string& name : created) Audio("root/" + name);
+    intake.ScanFolder((dir / "root").string(), true);
+    std::vector<std::string> expected;
+    for (const char* name : {"sub 2/A.fake", "sub 2/b.fake", "sub 10/a.fake", "sub 10/B 1.fake",
+                             "Track 1.fake", "track 2.fake", "Track 10.fake", "Zed.fake"})
+        expected.push_back((dir / "root" / name).string());
+    EXPECT_EQ(Paths(intake.Pending()), expected);
 }
 
 // ---- Through the real source registry ----
