@@ -59,6 +59,27 @@ int TBASSReaderu::ReadBlock(const uint8_t*& data, uint32_t& count) {
     return 0;
 }
 
+bool TBASSReaderu::DeliverInt32() {
+    // Float sources only: 16-bit sources already deliver integers. The input must store integers.
+    if (!valid_ || !floatOutput_ || int32Output_ || bytesRead_ != 0) return false;
+    if (info_.origres < 1 || info_.origres > 32) return false;
+    const HSTREAM integers = BASS_StreamCreateFile(FALSE, FileName_.c_str(), 0, 0, kFlagsInt32);
+    if (integers == 0) return false;
+    // The same stream, only in another sample type: anything else and the float one stays.
+    BASS_CHANNELINFO info{};
+    const bool same = BASS_ChannelGetInfo(integers, &info) && info.freq == info_.freq &&
+                      info.chans == info_.chans && info.origres == info_.origres &&
+                      static_cast<int64_t>(BASS_ChannelGetLength(integers, BASS_POS_BYTE)) == length_;
+    if (!same) {
+        BASS_StreamFree(integers);
+        return false;
+    }
+    BASS_StreamFree(handle_);
+    handle_ = integers;
+    int32Output_ = true;
+    return true;
+}
+
 uint16_t TBASSReaderu::GetFormatTag() const {
     // 32 bits means float only when the input is float or states no depth; a 32-bit integer input stays
     // integer, so writers asked to keep the original format don't turn it into float.

@@ -25,16 +25,21 @@ class TBASSReaderu : public TDecoder {
     int GetChannels() const override { return channels_; }
     int GetSampleRate() const override { return sampleRate_; }
     int GetBitsPerSample() const override { return bits_; }
-    int GetSampleFormat() const override { return floatOutput_ ? SAMPLE_FORMAT_FLOAT : SAMPLE_FORMAT_16BIT; }
+    int GetSampleFormat() const override {
+        return int32Output_ ? SAMPLE_FORMAT_32BIT : floatOutput_ ? SAMPLE_FORMAT_FLOAT : SAMPLE_FORMAT_16BIT;
+    }
     bool IsValid() const override { return valid_; }
     uint16_t GetFormatTag() const override;
     void Rewind() override;
     std::string GetCodecName() const override;
     const char* ClassName() const override { return "TBASSReaderu"; }
+    // Reopens the stream for 32-bit integers when the input stores integers and its decoder gives them.
+    bool DeliverInt32() override;
 
     static constexpr size_t kBufferSize = 131072;
     static constexpr DWORD kFlagsFloat = 0x80220100;  // Unicode name, decode only, prescan, float
     static constexpr DWORD kFlags16Bit = 0x80220000;  // the same, 16-bit integer
+    static constexpr DWORD kFlagsInt32 = kFlagsFloat | BASS_SAMPLE_INT32;
 
   protected:
     std::unique_ptr<uint8_t[]> buffer_;
@@ -49,6 +54,7 @@ class TBASSReaderu : public TDecoder {
     int bits_ = 0;
     bool valid_ = false;
     bool floatOutput_ = false;
+    bool int32Output_ = false;
     uint32_t channelType_ = 0;
     uint32_t handle_ = 0;
 };

@@ -55,6 +55,12 @@ class TDecoder {
     // Name of the concrete source class, e.g. "TFLACReader".
     virtual const char* ClassName() const { return "TDecoder"; }
 
+    // A faster road for inputs that store integers: switches ReadBlock to 32-bit integer blocks at full
+    // scale (the stored bits at the top, sample-format code 8, which GetSampleFormat then answers), taken
+    // from the decoder's integers without a float round trip. Only before the first ReadBlock; answers
+    // false, changing nothing, when the source cannot. Base: false.
+    virtual bool DeliverInt32() { return false; }
+
     // Format stored in the input (not the layout of the delivered blocks), as writers are constructed with
     // it.
     WAVEFORMATEX GetWaveFormat() const;

@@ -1,6 +1,8 @@
 // The running half of a stream: the stream procedure the host pulls PCM through, the packet-and-frame
 // loop over FFmpeg, and the conversion of every decoded sample format to interleaved 32-bit float.
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -37,6 +39,31 @@ inline float FromDbl(double v) {
     return static_cast<float>(v);
 }
 
+// The same samples as 32-bit integers at full scale, for streams that asked for integers: exact shifts.
+inline int32_t IntFromU8(uint8_t v) {
+    return static_cast<int32_t>(static_cast<uint32_t>(v ^ 0x80) << 24);
+}
+inline int32_t IntFromS16(int16_t v) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(v)) << 16);
+}
+inline int32_t IntFromS32(int32_t v) {
+    return v;
+}
+inline int32_t IntFromS64(int64_t v) {
+    return static_cast<int32_t>(v >> 32);
+}
+// A decoder that changes to float mid-stream still gives integers: rounded and clipped.
+inline int32_t IntFromDbl(double v) {
+    const double scaled = v * 2147483648.0;
+    if (std::isnan(scaled)) return 0;
+    if (scaled <= -2147483648.0) return INT32_MIN;
+    if (scaled >= 2147483647.0) return INT32_MAX;
+    return static_cast<int32_t>(std::nearbyint(scaled));
+}
+inline int32_t IntFromFlt(float v) {
+    return IntFromDbl(v);
+}
+
 template <typename T>
 inline T Load(const uint8_t* p, size_t index) {
     T v;
@@ -44,44 +71,62 @@ inline T Load(const uint8_t* p, size_t index) {
     return v;
 }
 
-// One whole frame into `out` (interleaved): one switch per frame, a tight loop per plane.
-template <typename T, float (*Convert)(T)>
+// One whole frame into `out` (interleaved, four bytes a value): one switch per frame, a tight loop per
+// plane. Stores go through memcpy because integer values share the float buffer.
+template <typename T, typename Out, Out (*Convert)(T)>
 void ConvertFrame(const AVFrame* frame, int channels, bool planar, float* out) {
+    static_assert(sizeof(Out) == sizeof(float));
     const int samples = frame->nb_samples;
     if (planar) {
         for (int c = 0; c < channels; ++c) {
             const uint8_t* plane = frame->extended_data[c];
             float* dst = out + c;
-            for (int i = 0; i < samples; ++i, dst += channels) *dst = Convert(Load<T>(plane, i));
+            for (int i = 0; i < samples; ++i, dst += channels) {
+                const Out value = Convert(Load<T>(plane, i));
+                std::memcpy(dst, &value, sizeof value);
+            }
         }
     } else {
         const uint8_t* plane = frame->extended_data[0];
         const size_t count = static_cast<size_t>(samples) * channels;
-        for (size_t k = 0; k < count; ++k) out[k] = Convert(Load<T>(plane, k));
+        for (size_t k = 0; k < count; ++k) {
+            const Out value = Convert(Load<T>(plane, k));
+            std::memcpy(out + k, &value, sizeof value);
+        }
     }
 }
 
-void ConvertAnyFrame(const AVFrame* frame, int channels, float* out) {
+// Float or, with `integers`, 32-bit integer output of one sample type.
+template <typename T, float (*ToFloat)(T), int32_t (*ToInt)(T)>
+void ConvertFrameTo(const AVFrame* frame, int channels, bool planar, bool integers, float* out) {
+    if (integers)
+        ConvertFrame<T, int32_t, ToInt>(frame, channels, planar, out);
+    else
+        ConvertFrame<T, float, ToFloat>(frame, channels, planar, out);
+}
+
+// Converts one frame of any sample format, to float or (`integers`) to 32-bit integers at full scale.
+void ConvertAnyFrame(const AVFrame* frame, int channels, bool integers, float* out) {
     auto format = static_cast<AVSampleFormat>(frame->format);
     bool planar = av_sample_fmt_is_planar(format) == 1;
     switch (av_get_packed_sample_fmt(format)) {
         case AV_SAMPLE_FMT_U8:
-            ConvertFrame<uint8_t, FromU8>(frame, channels, planar, out);
+            ConvertFrameTo<uint8_t, FromU8, IntFromU8>(frame, channels, planar, integers, out);
             break;
         case AV_SAMPLE_FMT_S16:
-            ConvertFrame<int16_t, FromS16>(frame, channels, planar, out);
+            ConvertFrameTo<int16_t, FromS16, IntFromS16>(frame, channels, planar, integers, out);
             break;
         case AV_SAMPLE_FMT_S32:
-            ConvertFrame<int32_t, FromS32>(frame, channels, planar, out);
+            ConvertFrameTo<int32_t, FromS32, IntFromS32>(frame, channels, planar, integers, out);
             break;
         case AV_SAMPLE_FMT_S64:
-            ConvertFrame<int64_t, FromS64>(frame, channels, planar, out);
+            ConvertFrameTo<int64_t, FromS64, IntFromS64>(frame, channels, planar, integers, out);
             break;
         case AV_SAMPLE_FMT_FLT:
-            ConvertFrame<float, FromFlt>(frame, channels, planar, out);
+            ConvertFrameTo<float, FromFlt, IntFromFlt>(frame, channels, planar, integers, out);
             break;
         case AV_SAMPLE_FMT_DBL:
-            ConvertFrame<double, FromDbl>(frame, channels, planar, out);
+            ConvertFrameTo<double, FromDbl, IntFromDbl>(frame, channels, planar, integers, out);
             break;
         default: {
             const char* name = av_get_sample_fmt_name(format);
@@ -190,7 +235,7 @@ int DrainFrames(DecoderState& state) {
                 state.sampleBuffer = std::move(grown);
                 state.capacity = needed;
             }
-            ConvertAnyFrame(frame, channels, state.sampleBuffer.get() + state.fill / 4);
+            ConvertAnyFrame(frame, channels, state.integerSamples, state.sampleBuffer.get() + state.fill / 4);
             state.fill = needed;
         }
         av_frame_unref(frame);

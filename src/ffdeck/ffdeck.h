@@ -23,8 +23,10 @@ struct DecoderState {
     AVPacket* packet = nullptr;
     AVFrame* frame = nullptr;
     std::mutex lock;
-    // Decoded interleaved float values; capacity and fill count bytes.
+    // Decoded interleaved float values (32-bit integers at full scale when integerSamples is set);
+    // capacity and fill count bytes.
     std::unique_ptr<float[]> sampleBuffer;
+    bool integerSamples = false;
     int64_t capacity = 0;
     int64_t fill = 0;
     int64_t readOffset = -1;  // -1: nothing decoded yet (or discarded by a seek)
@@ -40,7 +42,7 @@ struct DecoderState {
 struct StreamInstance {
     HSTREAM handle = 0;
     std::unique_ptr<DecoderState> decoder;
-    DWORD floatOutput = 0;  // flags & BASS_SAMPLE_FLOAT
+    DWORD floatOutput = 0;  // flags & BASS_SAMPLE_FLOAT, or 32-bit integers (same size, no conversion)
     DWORD prescan = 0;      // flags & BASS_STREAM_PRESCAN
     // Float area of the 16-bit path: the host's buffer only receives the converted samples.
     std::unique_ptr<float[]> floatArea;

@@ -11,7 +11,7 @@ namespace ffdeck {
 namespace {
 
 constexpr int kIoBufferSize = 1048576;
-constexpr DWORD kPassedFlags = 0x3F24019D;
+constexpr DWORD kPassedFlags = 0x3F24039D;
 constexpr DWORD kChannelTypeBase = 0xF8000000;
 constexpr size_t kTagBufferSize = 32768;
 
@@ -68,6 +68,12 @@ AVFormatContext* PrepareHostInput(BASSFILE file, AVIOContext** io) {
     return context;
 }
 
+bool IntegerDecoder(const AVCodecContext* codec) {
+    if (!codec) return false;
+    const AVSampleFormat format = av_get_packed_sample_fmt(codec->sample_fmt);
+    return format == AV_SAMPLE_FMT_U8 || format == AV_SAMPLE_FMT_S16 || format == AV_SAMPLE_FMT_S32;
+}
+
 StreamInstance* Instance(void* inst) {
     return static_cast<StreamInstance*>(inst);
 }
@@ -102,8 +108,17 @@ HSTREAM CreateStream(BASSFILE file, const char* name, DWORD flags) {
         return 0;
     }
 
+    if (flags & BASS_SAMPLE_INT32) {
+        // Integers straight from the decoder, for decoders that produce integers; others stay float.
+        if (!IntegerDecoder(state->codecContext)) {
+            CloseDecoder(*state);
+            _.SetError(BASS_ERROR_FORMAT);
+            return 0;
+        }
+        state->integerSamples = true;
+    }
     auto instance = std::make_unique<StreamInstance>();
-    instance->floatOutput = flags & BASS_SAMPLE_FLOAT;
+    instance->floatOutput = flags & (BASS_SAMPLE_FLOAT | BASS_SAMPLE_INT32);
     instance->prescan = flags & BASS_STREAM_PRESCAN;
     const AVCodecContext* codec = state->codecContext;
     DWORD freq = codec ? static_cast<DWORD>(codec->sample_rate) : static_cast<DWORD>(-1);

@@ -31,6 +31,8 @@ HSTREAM CreateFromHostFile(std::unique_ptr<HostFile> file, DWORD flags) {
         for (Opener open : kBuiltins) {
             auto decoder = open(*file);
             if (!decoder) continue;
+            // Integers were asked for and this is the file's decoder: it has to deliver them itself.
+            if ((flags & BASS_SAMPLE_INT32) && !decoder->CanReadInt32()) return Fail(BASS_ERROR_FORMAT, 0);
             auto stream = std::make_shared<DecoderStream>(std::move(file), std::move(decoder), flags);
             const HSTREAM handle = Host::Get().Register(std::move(stream));
             SetError(BASS_OK);

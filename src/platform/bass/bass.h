@@ -53,6 +53,10 @@ typedef DWORD HPLUGIN;
 #define BASS_SAMPLE_SOFTWARE 0x10
 #define BASS_SAMPLE_FX 0x80
 #define BASS_SAMPLE_FLOAT 0x100
+/* This host's own addition, asked for together with BASS_SAMPLE_FLOAT: 32-bit integer samples, full scale
+ * (the stored bits at the top), taken from the decoder's integers without passing through float. Only
+ * streams whose decoder delivers integers are created with it; others fail with BASS_ERROR_FORMAT. */
+#define BASS_SAMPLE_INT32 0x200
 #define BASS_STREAM_PRESCAN 0x20000
 #define BASS_MUSIC_PRESCAN BASS_STREAM_PRESCAN
 #define BASS_STREAM_AUTOFREE 0x40000

@@ -8,7 +8,7 @@ namespace bass {
 Channel::Channel(DWORD freq, DWORD chans, DWORD flags) : freq_(freq), chans_(chans), flags_(flags) {}
 
 DWORD Channel::SampleBytes(DWORD flags) {
-    if (flags & BASS_SAMPLE_FLOAT) return 4;
+    if (flags & (BASS_SAMPLE_FLOAT | BASS_SAMPLE_INT32)) return 4;
     if (flags & BASS_SAMPLE_8BITS) return 1;
     return 2;
 }

@@ -16,7 +16,7 @@ class Channel {
     Channel(const Channel&) = delete;
     Channel& operator=(const Channel&) = delete;
 
-    // Bytes of one sample value in the delivered PCM: 4 float, 1 for 8-bit, else 2.
+    // Bytes of one sample value in the delivered PCM: 4 float or 32-bit integer, 1 for 8-bit, else 2.
     static DWORD SampleBytes(DWORD flags);
 
     DWORD Handle() const { return handle_; }

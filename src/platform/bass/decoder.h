@@ -24,6 +24,10 @@ class Decoder {
     virtual int64_t Frames() = 0;
     // Reads up to `frames` interleaved float frames; 0 at the end or on an error it cannot pass.
     virtual size_t Read(float* dst, size_t frames) = 0;
+    // Whether ReadInt32 gives the stored samples exactly (integer inputs only).
+    virtual bool CanReadInt32() const { return false; }
+    // Reads up to `frames` interleaved 32-bit integer frames at full scale; as Read otherwise.
+    virtual size_t ReadInt32(int32_t*, size_t) { return 0; }
     // Moves to an exact frame.
     virtual bool Seek(int64_t frame) = 0;
     virtual const char* Tags(DWORD) { return nullptr; }

@@ -26,20 +26,22 @@ DWORD DecoderStream::GetData(void* buffer, DWORD length) {
         const int64_t left = frames_ > frame_ ? frames_ - frame_ : 0;
         if (static_cast<int64_t>(want) > left) want = static_cast<size_t>(left);
     }
-    const bool floatOut = flags_ & BASS_SAMPLE_FLOAT;
+    const bool int32Out = flags_ & BASS_SAMPLE_INT32;
+    const bool floatOut = !int32Out && (flags_ & BASS_SAMPLE_FLOAT);
     size_t got = 0;
-    // Float output decodes straight into the caller's buffer when it is aligned for floats; otherwise
-    // the samples go through scratch and are converted or copied from there.
-    const bool direct = floatOut && reinterpret_cast<uintptr_t>(buffer) % alignof(float) == 0;
-    float* dst = nullptr;
+    // Float and 32-bit integer output go straight into the caller's buffer when it is aligned for them;
+    // otherwise the samples go through scratch and are converted or copied from there.
+    const bool direct = (floatOut || int32Out) && reinterpret_cast<uintptr_t>(buffer) % alignof(float) == 0;
+    void* dst = nullptr;
     if (direct) {
-        dst = static_cast<float*>(buffer);
+        dst = buffer;
     } else {
         if (scratch_.size() < want * chans_) scratch_.resize(want * chans_);
         dst = scratch_.data();
     }
     while (got < want) {
-        const size_t n = decoder_->Read(dst + got * chans_, want - got);
+        const size_t n = int32Out ? decoder_->ReadInt32(static_cast<int32_t*>(dst) + got * chans_, want - got)
+                                  : decoder_->Read(static_cast<float*>(dst) + got * chans_, want - got);
         if (n == 0) break;
         got += n;
     }
@@ -49,8 +51,8 @@ DWORD DecoderStream::GetData(void* buffer, DWORD length) {
     }
     if (got < want) ended_ = true;
     if (frames_ >= 0 && frame_ + static_cast<int64_t>(got) >= frames_) ended_ = true;
-    if (floatOut) {
-        if (!direct) std::memcpy(buffer, dst, got * chans_ * sizeof(float));
+    if (floatOut || int32Out) {
+        if (!direct) std::memcpy(buffer, dst, got * chans_ * 4);
     } else if (flags_ & BASS_SAMPLE_8BITS) {
         FloatToUint8(dst, buffer, got * chans_);
     } else {

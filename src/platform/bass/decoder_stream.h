@@ -26,7 +26,7 @@ class DecoderStream : public Channel {
     std::unique_ptr<Decoder> decoder_;  // after file_: the decoder goes first
     int64_t frames_;                    // exact total, or -1
     int64_t frame_ = 0;                 // next frame to deliver
-    std::vector<float> scratch_;
+    std::vector<float> scratch_;  // also holds 32-bit integers: both are four bytes
 };
 
 }  // namespace bass

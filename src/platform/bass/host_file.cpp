@@ -8,10 +8,18 @@
 
 namespace bass {
 
+namespace {
+constexpr size_t kReadBuffer = 65536;
+}  // namespace
+
 std::unique_ptr<HostFile> HostFile::OpenPath(const char* path, QWORD offset, QWORD length) {
     if (path == nullptr || *path == '\0') return Fail(BASS_ERROR_FILEOPEN, nullptr);
     FILE* fp = std::fopen(path, "rb");
     if (fp == nullptr) return Fail(BASS_ERROR_FILEOPEN, nullptr);
+    // Decoders read a file front to back in small pieces: a larger buffer means a sixteenth of the
+    // system calls of the default 4 KiB one. (Without a buffer of its own, glibc ignores the size.)
+    auto buffer = std::make_unique<char[]>(kReadBuffer);
+    std::setvbuf(fp, buffer.get(), _IOFBF, kReadBuffer);
     struct stat st {};
     if (fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) {
         std::fclose(fp);
@@ -22,6 +30,7 @@ std::unique_ptr<HostFile> HostFile::OpenPath(const char* path, QWORD offset, QWO
     f->kind_ = Kind::Path;
     f->name_ = path;
     f->fp_ = fp;
+    f->buffer_ = std::move(buffer);
     f->base_ = offset > total ? total : offset;
     const QWORD rest = total - f->base_;
     f->size_ = (length == 0 || length > rest) ? rest : length;
@@ -85,6 +94,9 @@ size_t HostFile::Read(void* buffer, size_t length) {
 
 bool HostFile::Seek(QWORD pos) {
     if (!CanSeek() || pos > size_) return false;
+    // Decoders ask for the position they are at before many reads; moving a FILE there would cost a
+    // system call and throw its buffer away, to be read again.
+    if (pos == pos_ && kind_ != Kind::User) return true;
     if (kind_ == Kind::User) {
         if (!procs_.seek(pos, user_)) return false;
     } else if (kind_ == Kind::Path) {

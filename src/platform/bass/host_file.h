@@ -36,6 +36,7 @@ class HostFile {
 
     Kind kind_ = Kind::Memory;
     std::string name_;
+    std::unique_ptr<char[]> buffer_;  // fp_'s buffer; outlives it (fp_ is closed first)
     FILE* fp_ = nullptr;
     QWORD base_ = 0;  // offset of the section inside the named file
     const unsigned char* mem_ = nullptr;

@@ -116,6 +116,15 @@ HSTREAM OfferToPlugins(std::unique_ptr<HostFile> file, DWORD flags) {
         first = false;
         SetError(BASS_OK);
         const HSTREAM handle = plugin.create(offered, flags);
+        if (handle != 0 && (flags & BASS_SAMPLE_INT32)) {
+            // An add-on that does not know the integer flag made a float or 16-bit stream: its samples
+            // would be misread, so the stream is not handed out.
+            const std::shared_ptr<Channel> channel = host.Find(handle);
+            if (!channel || !(channel->Flags() & BASS_SAMPLE_INT32)) {
+                host.Remove(handle).reset();
+                return Fail(BASS_ERROR_FORMAT, 0);
+            }
+        }
         if (handle != 0) {
             // Normally entry 2 attached it already; an add-on that created the stream some other way
             // still hands it over.
