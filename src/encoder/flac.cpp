@@ -1,8 +1,10 @@
 // FLAC writer: integer PCM widened to 32-bit samples and handed to libFLAC, which writes the file itself
 // (through its file-based init, so it can go back and complete the sample count and MD5 in STREAMINFO).
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "bindings/libflac.h"
@@ -12,6 +14,7 @@
 namespace {
 
 constexpr std::array<int, 3> kBits = {8, 16, 24};
+constexpr unsigned kPaddingBytes = 8192;
 
 constexpr CheckItem kSubset[] = {
     {"Allow encoder to generate non-Subset files", "flacsubset", &config::flacnonsubset}};
@@ -88,44 +91,71 @@ class FLACwriter : public Tencoder {
         api_.FLAC__stream_encoder_set_channels(encoder, inputFormat.nChannels);
         api_.FLAC__stream_encoder_set_bits_per_sample(encoder, inputFormat.wBitsPerSample);
         api_.FLAC__stream_encoder_set_sample_rate(encoder, inputFormat.nSamplesPerSec);
+        // Room for the tags copied in after the file is complete (8 KiB, as the flac tool leaves):
+        // without it the tag library has to move every audio byte of the file to make space.
+        if (api_.FLAC__stream_encoder_set_metadata) {
+            padding_.type = FLAC__METADATA_TYPE_PADDING;
+            padding_.is_last = true;
+            padding_.length = kPaddingBytes;
+            metadata_[0] = &padding_;
+            api_.FLAC__stream_encoder_set_metadata(encoder, metadata_, 1);
+        }
         std::error_code error;
         const bool existed = std::filesystem::exists(fileName, error);
+        errno = 0;
         if (api_.FLAC__stream_encoder_init_file(encoder, fileName.c_str(), nullptr, nullptr) !=
             FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+            // Only a failing open of the file leaves a system error behind; refused settings set none.
+            const int openError = errno;
             // libFLAC opens the file before it checks the settings (a rate outside the subset, say) and
             // leaves it behind empty when it refuses them.
             if (!existed) std::filesystem::remove(fileName, error);
-            throw EEncoderError(kFlacInitFailed);
+            throw EEncoderError(kFlacInitFailed, openError ? std::generic_category().message(openError) : "");
         }
     }
 
+    int Int32Depth() const override { return InputFormat().wBitsPerSample; }
+    void UseInt32Input() override { int32Input_ = true; }
+
     int Write(const uint8_t* block, uint32_t length) override {
         const WAVEFORMATEX& format = InputFormat();
-        const uint32_t frames = format.nBlockAlign == 0 ? 0 : length / format.nBlockAlign;
+        const uint32_t frameBytes = int32Input_ ? 4u * format.nChannels : format.nBlockAlign;
+        const uint32_t frames = frameBytes == 0 ? 0 : length / frameBytes;
         const size_t samples = size_t{frames} * format.nChannels;
         if (samples == 0) return 0;
         buffer_.resize(samples);
         int32_t* out = buffer_.data();
-        switch (format.wBitsPerSample) {
-            case 8:
-                for (size_t i = 0; i < samples; ++i) out[i] = int32_t{block[i]} - 128;
-                break;
-            case 16:
-                for (size_t i = 0; i < samples; ++i, block += 2) {
-                    out[i] = static_cast<int16_t>(uint16_t(block[0] | block[1] << 8));
-                }
-                break;
-            default:  // 24
-                for (size_t i = 0; i < samples; ++i, block += 3) {
-                    const uint32_t value =
-                        uint32_t{block[0]} | uint32_t{block[1]} << 8 | uint32_t{block[2]} << 16;
-                    out[i] = static_cast<int32_t>(value << 8) >> 8;
-                }
-                break;
+        if (int32Input_) {
+            // Full-scale integers: the stored bits sit at the top.
+            const int shift = 32 - format.wBitsPerSample;
+            for (size_t i = 0; i < samples; ++i, block += 4) {
+                int32_t value;
+                std::memcpy(&value, block, sizeof value);
+                out[i] = value >> shift;
+            }
+        } else {
+            switch (format.wBitsPerSample) {
+                case 8:
+                    for (size_t i = 0; i < samples; ++i) out[i] = int32_t{block[i]} - 128;
+                    break;
+                case 16:
+                    for (size_t i = 0; i < samples; ++i, block += 2) {
+                        out[i] = static_cast<int16_t>(uint16_t(block[0] | block[1] << 8));
+                    }
+                    break;
+                default:  // 24
+                    for (size_t i = 0; i < samples; ++i, block += 3) {
+                        const uint32_t value =
+                            uint32_t{block[0]} | uint32_t{block[1]} << 8 | uint32_t{block[2]} << 16;
+                        out[i] = static_cast<int32_t>(value << 8) >> 8;
+                    }
+                    break;
+            }
         }
         // A failing write (a full disk) would otherwise end in a truncated file reported as converted.
+        errno = 0;
         if (!api_.FLAC__stream_encoder_process_interleaved(encoder_.get(), out, frames)) {
-            throw EEncoderError(kFlacEncoderFailed);
+            throw EEncoderError(kFlacEncoderFailed, errno ? std::generic_category().message(errno) : "");
         }
         return 0;
     }
@@ -134,13 +164,21 @@ class FLACwriter : public Tencoder {
     // libFLAC flushes the last frames and goes back to complete STREAMINFO; a failure there (a full disk)
     // fails the file. The encoder is deleted with its member.
     void Complete() override {
-        if (!api_.FLAC__stream_encoder_finish(encoder_.get())) throw EEncoderError(kFlacEncoderFailed);
+        errno = 0;
+        if (!api_.FLAC__stream_encoder_finish(encoder_.get())) {
+            throw EEncoderError(kFlacEncoderFailed, errno ? std::generic_category().message(errno) : "");
+        }
     }
 
   private:
     const libflac::Entries& api_;
+    // libFLAC keeps pointers to these until the encoder has finished, so they are declared (and live)
+    // before it.
+    FLAC__StreamMetadata padding_{};
+    FLAC__StreamMetadata* metadata_[1] = {};
     FlacEncoder encoder_;
     std::vector<int32_t> buffer_;
+    bool int32Input_ = false;
 };
 
 const WriterClass<FLACwriter> kClass(kFacts);

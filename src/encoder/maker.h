@@ -13,10 +13,20 @@
 #include "encoder/messages.h"
 #include "wvt/config.h"
 
-// A writer failure; the message is the fixed text the pipeline reports.
+// A writer failure; the message is the writer's fixed text. A writer may add what the system or its library
+// said (a detail such as "No space left on device"), which the log shows after the message.
 class EEncoderError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+    EEncoderError(const std::string& message, std::string detail)
+        : std::runtime_error(message), detail_(std::move(detail)) {}
+
+    const std::string& Detail() const { return detail_; }
+    // The message followed by the detail, when there is one.
+    std::string Reason() const { return detail_.empty() ? std::string(what()) : what() + (": " + detail_); }
+
+  private:
+    std::string detail_;
 };
 
 // What a writer is constructed from; lives only as long as the constructor runs.
@@ -45,6 +55,13 @@ class Tencoder {
     virtual std::string GetFileName() const { return FileName_; }
     // Completes the file once (later calls do nothing); raises EEncoderError when that fails.
     void Finish();
+
+    // A faster road for sources that store integers: the bit depth this writer stores when it can also
+    // take 32-bit integer blocks at full scale (sample-format code 8) at its input rate and channel count,
+    // or 0 when it cannot. Samples of at most that depth come out exactly as through the input format.
+    virtual int Int32Depth() const { return 0; }
+    // From now on Write takes such blocks. Called before the first Write, only when Int32Depth() > 0.
+    virtual void UseInt32Input() {}
 
     const WAVEFORMATEX& InputFormat() const { return InputFormat_; }
 

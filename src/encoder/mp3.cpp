@@ -2,9 +2,11 @@
 // starts with LAME's information frame, rewritten at the end with the real frame count, so players show
 // the true duration of VBR files and gapless players can drop the encoder delay and padding.
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include "bindings/lame_dll.h"
@@ -99,12 +101,17 @@ BE_CONFIG MakeConfig(const WAVEFORMATEX& output, const config& settings) {
     return config;
 }
 
+// The system's text for the error a failed stdio call left in errno.
+std::string SystemError() {
+    return std::generic_category().message(errno);
+}
+
 class MP3writer : public Tencoder {
   public:
     explicit MP3writer(const WriterSetup& setup) : Tencoder(setup) {
         const WAVEFORMATEX& inputFormat = setup.input;
         outputStream_.reset(std::fopen(setup.fileName.c_str(), "wb"));
-        if (!outputStream_) throw EEncoderError(kMp3CreateFailed);
+        if (!outputStream_) throw EEncoderError(kMp3CreateFailed, SystemError());
         config_ = MakeConfig(inputFormat, setup.settings);
         lastResult_ = lameStream_.Init(config_, samplesPerChunk_, minimumBufferSize_);
         if (lastResult_ != BE_ERR_SUCCESSFUL) throw EEncoderError(kMp3StreamFailed);
@@ -116,11 +123,25 @@ class MP3writer : public Tencoder {
         chunkSamples_ = static_cast<uint32_t>(frames) * channels;
     }
 
+    // LAME takes 16-bit samples: integer sources of up to 16 bits come as full-scale integers instead of
+    // through the converter.
+    int Int32Depth() const override { return 16; }
+    void UseInt32Input() override { int32Input_ = true; }
+
     int Write(const uint8_t* block, uint32_t length) override {
         uint32_t samples = length / 2;
         const int16_t* pcm = reinterpret_cast<const int16_t*>(block);
         std::vector<int16_t> aligned;
-        if (reinterpret_cast<uintptr_t>(block) % alignof(int16_t) != 0) {
+        if (int32Input_) {
+            samples = length / 4;
+            narrowed_.resize(samples);
+            for (uint32_t i = 0; i < samples; ++i) {
+                int32_t value;
+                std::memcpy(&value, block + 4 * size_t{i}, sizeof value);
+                narrowed_[i] = static_cast<int16_t>(value >> 16);
+            }
+            pcm = narrowed_.data();
+        } else if (reinterpret_cast<uintptr_t>(block) % alignof(int16_t) != 0) {
             aligned.resize(samples);
             std::memcpy(aligned.data(), block, samples * sizeof(int16_t));
             pcm = aligned.data();
@@ -134,7 +155,8 @@ class MP3writer : public Tencoder {
             if (lastResult_ != BE_ERR_SUCCESSFUL) throw EEncoderError(kMp3EncoderFailed);
             bytesWritten_ = static_cast<int32_t>(
                 std::fwrite(outputBuffer_.data(), 1, chunkByteCount_, outputStream_.get()));
-            if (static_cast<uint32_t>(bytesWritten_) < chunkByteCount_) throw EEncoderError(kDataWriteError);
+            if (static_cast<uint32_t>(bytesWritten_) < chunkByteCount_)
+                throw EEncoderError(kDataWriteError, SystemError());
             produced += chunkByteCount_;
             pcm += count;
             samples -= count;
@@ -151,9 +173,9 @@ class MP3writer : public Tencoder {
         lastResult_ = beDeinitStream(lameStream_.handle(), outputBuffer_.data(), &finalByteCount_);
         if (lastResult_ != BE_ERR_SUCCESSFUL) throw EEncoderError(kMp3EncoderFailed);
         if (std::fwrite(outputBuffer_.data(), 1, finalByteCount_, outputStream_.get()) < finalByteCount_)
-            throw EEncoderError(kDataWriteError);
+            throw EEncoderError(kDataWriteError, SystemError());
         WriteInfoFrame();
-        if (std::fclose(outputStream_.release()) != 0) throw EEncoderError(kDataWriteError);
+        if (std::fclose(outputStream_.release()) != 0) throw EEncoderError(kDataWriteError, SystemError());
     }
 
   private:
@@ -169,7 +191,7 @@ class MP3writer : public Tencoder {
         if (result != BE_ERR_SUCCESSFUL || size == 0) return;
         if (std::fseek(outputStream_.get(), 0, SEEK_SET) != 0 ||
             std::fwrite(frame.data(), 1, size, outputStream_.get()) < size) {
-            throw EEncoderError(kDataWriteError);
+            throw EEncoderError(kDataWriteError, SystemError());
         }
     }
 
@@ -184,6 +206,8 @@ class MP3writer : public Tencoder {
     int32_t bytesWritten_ = 0;
     BE_CONFIG config_{};
     uint32_t chunkSamples_ = 0;
+    bool int32Input_ = false;
+    std::vector<int16_t> narrowed_;  // full-scale integer blocks as LAME's 16-bit samples
 };
 
 const WriterClass<MP3writer> kClass(kFacts);

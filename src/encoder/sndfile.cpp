@@ -1,14 +1,17 @@
-// WAV, AIFF and GSM writers: the pipeline hands them 32-bit float blocks and libsndfile converts them into
-// the stored sample format. Clipping is switched on because only then does libsndfile scale by 2^(n-1),
-// the same factor the sources use, so lossless integer input comes back bit-identical.
+// WAV, AIFF and GSM writers: the pipeline hands them 32-bit float blocks (or, from sources that store
+// integers, full-scale 32-bit integers) and libsndfile converts them into the stored sample format.
+// Clipping is switched on because only then does libsndfile scale by 2^(n-1), the same factor the sources
+// use, so lossless integer input comes back bit-identical.
 #include "encoder/sndfile_writer.h"
 
 #include <sndfile.h>
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
 #include <vector>
 
 #include "encoder/output_file.h"
@@ -68,6 +71,15 @@ constexpr WriterFacts kGsmFacts = {.name = "GSMwriter",
                                    .writesTags = false,
                                    .hasOptions = false,
                                    .format = &kGsmRule};
+
+// libsndfile's error text without its "System error : " style prefix and final full stop.
+std::string ErrorText(SNDFILE* handle) {
+    std::string text = sf_strerror(handle);
+    const size_t colon = text.find(" : ");
+    if (colon != std::string::npos) text.erase(0, colon + 3);
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
+}
 
 uint32_t ReadBE32(std::fstream& file, std::streamoff at) {
     uint8_t bytes[4] = {};
@@ -129,7 +141,8 @@ class SndfileWriter : public Tencoder {
                  ((format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8 ||
                   (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_S8)),
           output_(setup.fileName) {
-        if (!output_.IsOpen()) throw EEncoderError(kSndfileCreateFailed);
+        if (!output_.IsOpen())
+            throw EEncoderError(kSndfileCreateFailed, std::generic_category().message(errno));
         const WAVEFORMATEX& inputFormat = setup.input;
         info_.frames = 0;
         info_.samplerate = static_cast<int>(inputFormat.nSamplesPerSec);
@@ -140,12 +153,13 @@ class SndfileWriter : public Tencoder {
         handle_ = sf_open_virtual(&kOutputIo, SFM_WRITE, &info_, &output_);
         if (!handle_ || output_.Failed()) {
             // A format libsndfile refuses, or a header the disk refuses: no file is left behind.
+            const std::string detail = output_.Failed() ? output_.Error() : ErrorText(nullptr);
             if (handle_) sf_close(handle_);
             handle_ = nullptr;
             output_.Close();
             std::error_code error;
             std::filesystem::remove(setup.fileName, error);
-            throw EEncoderError(kSndfileCreateFailed);
+            throw EEncoderError(kSndfileCreateFailed, detail);
         }
         sf_command(handle_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     }
@@ -153,19 +167,41 @@ class SndfileWriter : public Tencoder {
         if (handle_) sf_close(handle_);
     }
 
+    // Integer subtypes only: libsndfile narrows full-scale integers by shifting, which for samples of at
+    // most the stored depth gives exactly what the float road gives.
+    int Int32Depth() const override {
+        if ((info_.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_RAW) return 0;  // GSM
+        switch (info_.format & SF_FORMAT_SUBMASK) {
+            case SF_FORMAT_PCM_U8:
+            case SF_FORMAT_PCM_S8:
+                return 8;
+            case SF_FORMAT_PCM_16:
+                return 16;
+            case SF_FORMAT_PCM_24:
+                return 24;
+            case SF_FORMAT_PCM_32:
+                return 32;
+            default:
+                return 0;
+        }
+    }
+    void UseInt32Input() override { int32Input_ = true; }
+
     int Write(const uint8_t* block, uint32_t length) override {
-        const sf_count_t items = length / sizeof(float);
+        const sf_count_t items = length / 4;  // floats or 32-bit integers
         if (items == 0) return 0;
-        const float* samples = reinterpret_cast<const float*>(block);
         std::vector<float> aligned;
         if (reinterpret_cast<uintptr_t>(block) % alignof(float) != 0) {
             aligned.resize(static_cast<size_t>(items));
             std::memcpy(aligned.data(), block, aligned.size() * sizeof(float));
-            samples = aligned.data();
+            block = reinterpret_cast<const uint8_t*>(aligned.data());
         }
         // A short write (full disk, a block that is not whole frames) would otherwise end in a truncated
         // file reported as converted; raising makes the pipeline fail the file and delete it.
-        if (sf_write_float(handle_, samples, items) != items) {
+        const sf_count_t written =
+            int32Input_ ? sf_write_int(handle_, reinterpret_cast<const int*>(block), items)
+                        : sf_write_float(handle_, reinterpret_cast<const float*>(block), items);
+        if (written != items) {
             throw EEncoderError(std::string(kSndfileWriteFailed) + sf_strerror(handle_));
         }
         if (output_.Failed()) throw EEncoderError(std::string(kSndfileWriteFailed) + output_.Error());
@@ -192,6 +228,7 @@ class SndfileWriter : public Tencoder {
     SF_INFO info_{};
     SNDFILE* handle_ = nullptr;
     sf_count_t samplesWritten_ = 0;  // all channels together
+    bool int32Input_ = false;
 };
 
 class WAVwriter : public SndfileWriter {
