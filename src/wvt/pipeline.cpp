@@ -40,8 +40,25 @@ void CopyFileTimes(const std::string& source, const std::string& target) {
 
 }  // namespace
 
+std::string CurrentErrorText() {
+    try {
+        throw;
+    } catch (const EEncoderError& e) {
+        return e.Reason();
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
 FileConversion::~FileConversion() {
     Release();
+}
+
+void FileConversion::Fail(const std::string& reason) {
+    if (!failed || failReason.empty()) failReason = reason;
+    failed = true;
 }
 
 bool FileConversion::Open() {
@@ -50,17 +67,27 @@ bool FileConversion::Open() {
     lastPercent_ = 0;
     conversionNeeded_ = true;
     failed = false;
+    failReason.clear();
 
     source_ = ctx_.decoders.OpenFile(sourceName);
-    if (!source_ || !source_->IsValid() || source_->GetChannels() < 1 || source_->GetChannels() > 2)
+    if (!source_ || !source_->IsValid() || source_->GetChannels() < 1 || source_->GetChannels() > 2) {
+        // An invalid source still knows its channel count when that was the only thing wrong with it.
+        const int channels = source_ ? source_->GetChannels() : 0;
+        Fail(channels > 2 ? std::to_string(channels) + " channels: only mono and stereo are converted"
+                          : "not a readable audio file");
         return false;
+    }
 
     const EncoderClass* writerClass = WriterClass();
-    if (!writerClass) return false;
+    if (!writerClass) {
+        Fail("no writer for the chosen output format");
+        return false;
+    }
     try {
         writer_ = writerClass->Create(outputName, source_->GetWaveFormat());
     } catch (...) {
         writer_.reset();
+        Fail(CurrentErrorText());
         return false;
     }
     // Tags, file times, the rename and the removal of a failed output all concern the file the writer
@@ -76,7 +103,29 @@ bool FileConversion::Open() {
     // Created even when bypassed, so a pair the converter refuses fails the file either way.
     converter_ = NewSRC2(source_->GetSampleRate(), static_cast<int>(wanted.nSamplesPerSec),
                          source_->GetChannels(), wanted.nChannels, source_->GetSampleFormat(), writerCode, 1);
-    return converter_ != nullptr;
+    if (!converter_) {
+        Fail("cannot convert " + std::to_string(source_->GetSampleRate()) + " Hz/" +
+             std::to_string(source_->GetChannels()) + " Ch to " + std::to_string(wanted.nSamplesPerSec) +
+             " Hz/" + std::to_string(wanted.nChannels) + " Ch");
+        return false;
+    }
+    UseIntegerRoad(wanted);
+    return true;
+}
+
+void FileConversion::UseIntegerRoad(const WAVEFORMATEX& wanted) {
+    // A source that stores integers and a writer that stores at least as many bits, at the same rate and
+    // channel count: the samples go as 32-bit integers from the decoder to the writer, without the float
+    // round trip and the converter, and arrive exactly as the float road would bring them.
+    const bool sameShape = static_cast<uint32_t>(source_->GetSampleRate()) == wanted.nSamplesPerSec &&
+                           source_->GetChannels() == wanted.nChannels;
+    const int depth = writer_->Int32Depth();
+    if (!sameShape || depth <= 0 || source_->GetFormatTag() != WAVE_FORMAT_PCM ||
+        source_->GetBitsPerSample() < 1 || source_->GetBitsPerSample() > depth)
+        return;
+    if (!source_->DeliverInt32()) return;
+    writer_->UseInt32Input();
+    conversionNeeded_ = false;
 }
 
 void FileConversion::WriteBlock(const uint8_t* data, uint32_t length) {
@@ -84,7 +133,7 @@ void FileConversion::WriteBlock(const uint8_t* data, uint32_t length) {
     try {
         writer_->Write(data, length);
     } catch (...) {
-        failed = true;
+        Fail(CurrentErrorText());
     }
 }
 
@@ -96,30 +145,38 @@ void FileConversion::Convert(int k, std::atomic<double>& progress, uint8_t* work
     try {
         result = source_->ReadBlock(block, blockLength);
     } catch (...) {
-        failed = true;
+        Fail(CurrentErrorText());
     }
-    if (result == 1) failed = true;  // no audio at all is a failed conversion
+    if (result == 1) Fail("no audio in the file");  // no audio at all is a failed conversion
 
     const double share = 100.0 / ctx_.filesQueued;
     while (result == 0 && !ctx_.cancel.load(std::memory_order_relaxed) && !failed) {
         if (conversionNeeded_) {
-            // The work buffer is sized for the converter's output of at most kConverterInput bytes; a
-            // source handing out larger blocks is fed to it in pieces instead of overrunning the buffer.
+            // The converter takes at most kConverterInput bytes per call. Its outputs for one source block
+            // are gathered in the work buffer and written with one Write (writers that frame their output,
+            // such as WavPack's blocks, do better with whole blocks); only when the next piece's output
+            // might not fit behind what is gathered is that handed over first.
+            uint32_t gathered = 0;
             for (uint32_t at = 0; at < blockLength && !failed;) {
                 const uint32_t piece = std::min(kConverterInput, blockLength - at);
+                if (gathered > 0 && gathered + SRC2_MaxOutputBytes(converter_, piece) > WORK_BUFFER_SIZE) {
+                    WriteBlock(workBuffer, gathered);
+                    gathered = 0;
+                }
                 uint32_t outLength = 0;
                 try {
-                    SRC2_process(converter_, block + at, piece, workBuffer, &outLength);
+                    SRC2_process(converter_, block + at, piece, workBuffer + gathered, &outLength);
                 } catch (...) {
                     const std::string text =
                         "Sorry, conversion between " + std::to_string(source_->GetSampleRate()) + "Hz and " +
                         std::to_string(writer_->InputFormat().nSamplesPerSec) + "Hz is not possible";
                     ctx_.frontEnd.RunOnMain([&] { ctx_.frontEnd.ShowError("Error!", text); });
-                    failed = true;
+                    Fail(text);
                 }
-                WriteBlock(workBuffer, outLength);
+                gathered += outLength;
                 at += piece;
             }
+            WriteBlock(workBuffer, gathered);
         } else {
             // Nothing to convert: the block goes to the writer as it is, whatever its size.
             WriteBlock(block, blockLength);
@@ -133,7 +190,7 @@ void FileConversion::Convert(int k, std::atomic<double>& progress, uint8_t* work
         try {
             result = source_->ReadBlock(block, blockLength);
         } catch (...) {
-            failed = true;
+            Fail(CurrentErrorText());
         }
     }
     if (!failed && conversionNeeded_ && !ctx_.cancel.load(std::memory_order_relaxed)) {
@@ -142,7 +199,7 @@ void FileConversion::Convert(int k, std::atomic<double>& progress, uint8_t* work
             SRC2_flush(converter_, workBuffer, &outLength);
             WriteBlock(workBuffer, outLength);
         } catch (...) {
-            failed = true;
+            Fail(CurrentErrorText());
         }
     }
 }
@@ -156,7 +213,7 @@ void FileConversion::Release() {
         try {
             writer_->Finish();
         } catch (...) {
-            failed = true;
+            Fail(CurrentErrorText());
         }
         writer_.reset();
     }

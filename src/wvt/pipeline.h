@@ -31,6 +31,9 @@ enum FileStatus : int {
 // Size of each worker's buffer between the converter and the writer.
 constexpr size_t WORK_BUFFER_SIZE = 2097152;
 
+// The text of the exception being handled, for a failure reason; call inside a catch block only.
+std::string CurrentErrorText();
+
 // What every file conversion of one run shares.
 struct PipelineContext {
     TDecManager& decoders;
@@ -66,8 +69,15 @@ class FileConversion {
     int Finish(std::atomic<int>& failedCount);
 
     bool failed = false;
+    // Why the file failed, for the log: the writer's or the source's own message, or the state that made
+    // the open fail. Empty while nothing failed or when no reason is known.
+    std::string failReason;
+    // Marks the file failed; the first reason given is the one kept.
+    void Fail(const std::string& reason);
 
   private:
+    // Switches source and writer to 32-bit integer blocks where that loses nothing (part of Open).
+    void UseIntegerRoad(const WAVEFORMATEX& wanted);
     void WriteBlock(const uint8_t* data, uint32_t length);
     // The writer class the setting `codec` names, or null when it names none.
     const EncoderClass* WriterClass() const;

@@ -34,10 +34,10 @@ void ApplyThreadPriority(int priority) {
 
 }  // namespace
 
-std::string LogLineForStatus(int status, const std::string& path) {
+std::string LogLineForStatus(int status, const std::string& path, const std::string& reason) {
     switch (status) {
         case STATUS_FAILED:
-            return "Conversion failed for: " + path;
+            return "Conversion failed for: " + path + (reason.empty() ? "" : " (" + reason + ")");
         case STATUS_SKIPPED:
             return "Conversion skipped for: " + path;
         case STATUS_CANCELED:
@@ -123,10 +123,10 @@ void Transcoder::Execute(int index) {
     std::vector<uint8_t> workBuffer(WORK_BUFFER_SIZE);
     PipelineContext ctx{decoders_, encoders_, frontEnd_, namingLock_, cancel_, filesQueued_};
 
-    auto nodeUpdate = [this](const Tqueueitem& item, int status) {
+    auto nodeUpdate = [this](const Tqueueitem& item, int status, const std::string& reason = {}) {
         frontEnd_.RunOnMain([&] {
             frontEnd_.UpdateRow(item.node, status);
-            std::string line = LogLineForStatus(status, item.fileName);
+            std::string line = LogLineForStatus(status, item.fileName, reason);
             if (!line.empty()) frontEnd_.AppendLog(line);
         });
     };
@@ -144,8 +144,10 @@ void Transcoder::Execute(int index) {
             std::lock_guard<std::mutex> lock(namingLock_);
             frontEnd_.RunOnMain([&] {
                 try {
-                    if (Config.codec < 0 || static_cast<size_t>(Config.codec) >= encoders_.Count())
+                    if (Config.codec < 0 || static_cast<size_t>(Config.codec) >= encoders_.Count()) {
+                        file.Fail("no writer for the chosen output format");
                         return;  // nothing can be written: the file fails below
+                    }
                     const EncoderClass& writerClass = encoders_.Item(static_cast<size_t>(Config.codec));
                     NamingOutcome named =
                         NamingStep(item.fileName, Config, basePath_, writerClass, overwrite_, frontEnd_);
@@ -157,12 +159,13 @@ void Transcoder::Execute(int index) {
                 } catch (...) {
                     // The file fails; the naming lock is released by the guard outside.
                     opened = false;
+                    file.Fail(CurrentErrorText());
                 }
             });
         }
 
         if (proceed) {
-            file.failed = !opened;
+            if (!opened) file.Fail({});
             int status = STATUS_FAILED;
             try {
                 if (!file.failed) file.Convert(k, slot.progress, workBuffer.data());
@@ -171,11 +174,11 @@ void Transcoder::Execute(int index) {
             } catch (...) {
                 // An error escaping a step must not end the worker (an escaping exception would end the
                 // whole program): report it, fail the file so its output goes, and go on with the next.
+                file.Fail(CurrentErrorText());
                 ReportException(std::current_exception());
-                file.failed = true;
                 status = FinishAfterError(file, slot.failed);
             }
-            nodeUpdate(item, status);
+            nodeUpdate(item, status, file.failReason);
         } else {
             slot.skipped.fetch_add(1, std::memory_order_relaxed);
             nodeUpdate(item, STATUS_SKIPPED);

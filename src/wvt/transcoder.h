@@ -42,8 +42,9 @@ inline constexpr const char* TEXT_LIST_EMPTY =
     "Conversion list is empty. Please add files before start conversion.";
 inline constexpr const char* TEXT_NOTHING_CHECKED = "Please select at least one file from conversion list.";
 
-// The log line for a file's final status, empty for statuses that add none.
-std::string LogLineForStatus(int status, const std::string& path);
+// The log line for a file's final status, empty for statuses that add none. A failed file's line ends in
+// its reason, in parentheses, when one is known.
+std::string LogLineForStatus(int status, const std::string& path, const std::string& reason = {});
 
 class Transcoder {
   public:

@@ -9,14 +9,19 @@ class PipelineTest : public EngineTest {
   protected:
     // Runs the four steps for `source` into `output` as a worker with item count k would.
     int RunFile(const std::string& source, const std::string& output, int k = 1) {
-        PipelineContext ctx{decoders, encoders, frontEnd, namingLock, cancel, filesQueued};
+        return RunFile(source, output, encoders, k);
+    }
+    int RunFile(const std::string& source, const std::string& output, TEncManager& writers, int k = 1) {
+        PipelineContext ctx{decoders, writers, frontEnd, namingLock, cancel, filesQueued};
         FileConversion file(ctx);
         file.sourceName = source;
         file.outputName = output;
         file.failed = !file.Open();
         if (!file.failed) file.Convert(k, progress, buffer.data());
         file.Release();
-        return file.Finish(failedCount);
+        const int status = file.Finish(failedCount);
+        reason = file.failReason;
+        return status;
     }
 
     std::mutex namingLock;
@@ -24,6 +29,7 @@ class PipelineTest : public EngineTest {
     std::atomic<double> progress{0.0};
     std::atomic<int> failedCount{0};
     int filesQueued = 1;
+    std::string reason;  // the last file's failure reason
     std::vector<uint8_t> buffer = std::vector<uint8_t>(WORK_BUFFER_SIZE);
 };
 
@@ -35,6 +41,7 @@ struct FailureCase {
     std::function<void(Script&, std::atomic<bool>&)> setup;
     const char* writer;
     int status;
+    const char* reason;          // what the log line shows in parentheses
     bool missingFolder = false;  // the output goes into a folder that does not exist
 };
 
@@ -62,51 +69,56 @@ TEST_P(PipelineFailureTest, LeavesNoOutput) {
     const int status = RunFile(source, output);
     EXPECT_EQ(status, c.status);
     EXPECT_EQ(failedCount.load(), c.status == STATUS_FAILED ? 1 : 0);
+    EXPECT_EQ(reason.substr(0, std::strlen(c.reason)), c.reason);
+    if (c.status == STATUS_FAILED) EXPECT_FALSE(reason.empty());
     EXPECT_TRUE(FilesIn(dir / "out").empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PipelineFailureTest,
-    ::testing::Values(FailureCase{"no_source_class", Source::UnknownExtension, nullptr, "wav", STATUS_FAILED},
-                      FailureCase{"invalid_source", Source::Scripted,
-                                  [](Script& s, auto&) { s.valid = false; }, "wav", STATUS_FAILED},
-                      FailureCase{"six_channels", Source::Scripted, [](Script& s, auto&) { s.channels = 6; },
-                                  "wav", STATUS_FAILED},
-                      FailureCase{"no_channels", Source::Scripted, [](Script& s, auto&) { s.channels = 0; },
-                                  "wav", STATUS_FAILED},
-                      // The WAV writer raises when it cannot create its file.
-                      FailureCase{"writer_raises", Source::Scripted, nullptr, "wav", STATUS_FAILED, true},
-                      // A rate the converter refuses fails the file even though the blocks would bypass it.
-                      FailureCase{"converter_refuses_bypassed_rate", Source::Scripted,
-                                  [](Script& s, auto&) { s.rate = 4000; }, "wav", STATUS_FAILED},
-                      FailureCase{"first_read_ends", Source::Scripted, [](Script& s, auto&) { s.blocks = 0; },
-                                  "wav", STATUS_FAILED},
-                      FailureCase{"empty_wav", Source::EmptyWav, nullptr, "wav", STATUS_FAILED},
-                      FailureCase{"read_raises", Source::Scripted, [](Script& s, auto&) { s.throwAt = 3; },
-                                  "wav", STATUS_FAILED},
-                      FailureCase{"cancel_during_loop", Source::Scripted,
-                                  [](Script& s, std::atomic<bool>& cancel) {
-                                      s.onBlock = [&cancel](int i) {
-                                          if (i == 2) cancel = true;
-                                      };
-                                  },
-                                  "wav", STATUS_CANCELED},
-                      FailureCase{"cancel_during_last_block", Source::Scripted,
-                                  [](Script& s, std::atomic<bool>& cancel) {
-                                      s.onBlock = [&cancel, last = s.blocks - 1](int i) {
-                                          if (i == last) cancel = true;
-                                      };
-                                  },
-                                  "wav", STATUS_CANCELED},
-                      // Every block written, then completing the file fails (a full disk at the last flush).
-                      FailureCase{"finishing_fails", Source::Scripted,
-                                  [](Script&, auto&) { gWriterFinishFails = true; }, "scw", STATUS_FAILED},
-                      // Even a complete output goes when the cancel comes after the loop.
-                      FailureCase{"cancel_after_loop", Source::Scripted,
-                                  [](Script& s, std::atomic<bool>& cancel) {
-                                      s.onEnd = [&cancel] { cancel = true; };
-                                  },
-                                  "wav", STATUS_CANCELED}),
+    ::testing::Values(
+        FailureCase{"no_source_class", Source::UnknownExtension, nullptr, "wav", STATUS_FAILED,
+                    "not a readable audio file"},
+        FailureCase{"invalid_source", Source::Scripted, [](Script& s, auto&) { s.valid = false; }, "wav",
+                    STATUS_FAILED, "not a readable audio file"},
+        FailureCase{"six_channels", Source::Scripted, [](Script& s, auto&) { s.channels = 6; }, "wav",
+                    STATUS_FAILED, "6 channels: only mono and stereo are converted"},
+        FailureCase{"no_channels", Source::Scripted, [](Script& s, auto&) { s.channels = 0; }, "wav",
+                    STATUS_FAILED, "not a readable audio file"},
+        // The WAV writer raises when it cannot create its file.
+        FailureCase{"writer_raises", Source::Scripted, nullptr, "wav", STATUS_FAILED,
+                    "Can not create SNDLIB compressor", true},
+        // A rate the converter refuses fails the file even though the blocks would bypass it.
+        FailureCase{"converter_refuses_bypassed_rate", Source::Scripted,
+                    [](Script& s, auto&) { s.rate = 4000; }, "wav", STATUS_FAILED,
+                    "cannot convert 4000 Hz/2 Ch to 4000 Hz/2 Ch"},
+        FailureCase{"first_read_ends", Source::Scripted, [](Script& s, auto&) { s.blocks = 0; }, "wav",
+                    STATUS_FAILED, "no audio in the file"},
+        FailureCase{"empty_wav", Source::EmptyWav, nullptr, "wav", STATUS_FAILED,
+                    "not a readable audio file"},
+        FailureCase{"read_raises", Source::Scripted, [](Script& s, auto&) { s.throwAt = 3; }, "wav",
+                    STATUS_FAILED, "read error"},
+        FailureCase{"cancel_during_loop", Source::Scripted,
+                    [](Script& s, std::atomic<bool>& cancel) {
+                        s.onBlock = [&cancel](int i) {
+                            if (i == 2) cancel = true;
+                        };
+                    },
+                    "wav", STATUS_CANCELED, ""},
+        FailureCase{"cancel_during_last_block", Source::Scripted,
+                    [](Script& s, std::atomic<bool>& cancel) {
+                        s.onBlock = [&cancel, last = s.blocks - 1](int i) {
+                            if (i == last) cancel = true;
+                        };
+                    },
+                    "wav", STATUS_CANCELED, ""},
+        // Every block written, then completing the file fails (a full disk at the last flush).
+        FailureCase{"finishing_fails", Source::Scripted, [](Script&, auto&) { gWriterFinishFails = true; },
+                    "scw", STATUS_FAILED, "trailer not written"},
+        // Even a complete output goes when the cancel comes after the loop.
+        FailureCase{"cancel_after_loop", Source::Scripted,
+                    [](Script& s, std::atomic<bool>& cancel) { s.onEnd = [&cancel] { cancel = true; }; },
+                    "wav", STATUS_CANCELED, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PipelineTest, MatchingSourceIsCopiedUnchanged) {
@@ -140,6 +152,62 @@ TEST_F(PipelineTest, BlocksLargerThanTheWorkBufferArriveWhole) {
             const double frames = decoded.size() / 8.0, expected = 600000.0 * 48000 / 44100;
             EXPECT_NEAR(frames, expected, 1.0);
         }
+    }
+}
+
+// Records the length of every Write; it asks for 48000 Hz stereo float, so every block is converted.
+class RecordingWriter : public Tencoder {
+  public:
+    RecordingWriter(const WAVEFORMATEX& format, std::vector<uint32_t>& writes)
+        : Tencoder(format), writes_(writes) {}
+    int Write(const uint8_t*, uint32_t length) override {
+        writes_.push_back(length);
+        return 0;
+    }
+    std::string GetFileName() const override { return {}; }
+
+  private:
+    std::vector<uint32_t>& writes_;
+};
+
+class RecordingClass : public EncoderClass {
+  public:
+    RecordingClass() : EncoderClass("RecordingWriter") {}
+    WAVEFORMATEX GetInputFormat(const WAVEFORMATEX&) const override {
+        return MakeWaveFormat(WAVE_FORMAT_IEEE_FLOAT, 48000, 2, 32);
+    }
+    std::string GetExtension() const override { return "rec"; }
+    std::string GetFilter() const override { return {}; }
+    std::string GetDescription() const override { return {}; }
+    void ShowOptions() const override {}
+    std::unique_ptr<Tencoder> Create(const std::string&, const WAVEFORMATEX& source) const override {
+        return std::make_unique<RecordingWriter>(GetInputFormat(source), writes);
+    }
+    mutable std::vector<uint32_t> writes;
+};
+
+// The converter works in pieces of 8192 bytes; the writer still gets one Write per source block, unless the
+// block's output cannot fit into the work buffer at once.
+TEST_F(PipelineTest, ConvertedPiecesOfOneBlockReachTheWriterInOneWrite) {
+    RecordingClass recording;
+    TEncManager writers{{&recording}};
+    Config.codec = 0;
+    for (int framesPerBlock : {5000, 300000}) {  // 40000 bytes (5 pieces); 2.4 MB (293 pieces)
+        SCOPED_TRACE(framesPerBlock);
+        recording.writes.clear();
+        Script s;
+        s.blocks = 3;
+        s.framesPerBlock = framesPerBlock;
+        ASSERT_EQ(RunFile(Scripted("x.fake", s), Out("x.rec"), writers), STATUS_DONE);
+        uint64_t bytes = 0;
+        for (uint32_t w : recording.writes) {
+            EXPECT_LE(w, WORK_BUFFER_SIZE);
+            bytes += w;
+        }
+        EXPECT_NEAR(bytes / 8.0, 3.0 * framesPerBlock * 48000 / 44100, 2.0);
+        // One Write per block and one for what the resampler held back at the end; the large blocks'
+        // output (2.6 MB each) needs two.
+        EXPECT_EQ(recording.writes.size(), framesPerBlock == 5000 ? 4u : 7u);
     }
 }
 
