@@ -1,6 +1,7 @@
 // wavetrove-cli: the console front end over the conversion engine, for scripts and servers. It loads the
 // stored settings like the desktop program, lets options change them for this run only, collects files,
 // folders and playlists, converts them on the worker threads and prints the conversion log.
+#include <getopt.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,10 +15,13 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "tools/cli_progress.h"
 #include "wvt/config.h"
 #include "decoder/cddrives.h"
 #include "decoder/manager.h"
@@ -47,21 +51,30 @@ const char* kUsage =
     "  PATH                 files, folders (scanned with the recurse setting), M3U/PLS playlists,\n"
     "                       CD devices and .cue images (their audio tracks)\n"
     "  -f, --format F       output format: codec index or extension (aac, alac name the M4A writers)\n"
-    "  -o, --output DIR     output folder\n"
+    "  -o, --output DIR     output folder, created when it does not exist\n"
     "      --same-folder    write each output next to its source\n"
     "      --keep-folders   keep the sources' folder structure below the output folder\n"
     "      --overwrite A    overwrite | skip | ask | rename, when an output exists\n"
     "  -j, --threads N      number of worker threads\n"
     "      --set FIELD=V    change any setting for this run (repeatable)\n"
+    "  -q, --quiet          print only errors, failed files and the summary\n"
     "      --list-formats   list the output formats and exit\n"
     "      --cd             add the audio tracks of the disc in the first CD drive\n"
     "      --list-drives    list the CD drives and their discs, and exit\n"
     "  -h, --help           this text\n"
-    "Settings are read from the stored configuration and never saved.\n";
+    "      --version        the program's name and version\n"
+    "Settings are read from the stored configuration and never saved. On a terminal a progress line\n"
+    "shows the overall percentage, the files done and the time left.\n";
 
 // The engine's main-thread hand-over: workers queue work here and wait; the main thread runs it.
 class CliFrontEnd : public FrontEnd {
   public:
+    // `rows` names the files by node; `quiet` keeps the log to failed files and the progress line off.
+    CliFrontEnd(const std::vector<ConvertRow>& rows, bool quiet) : quiet_(quiet) {
+        for (const ConvertRow& row : rows)
+            names_[row.node] = std::filesystem::path(row.path).filename().string();
+    }
+
     void RunOnMain(const std::function<void()>& work) override {
         std::unique_lock<std::mutex> lock(mutex_);
         Task task{&work, false};
@@ -108,8 +121,18 @@ class CliFrontEnd : public FrontEnd {
         std::fprintf(stderr, "%s %s\n", caption.c_str(), text.c_str());
     }
     void ShowException(const std::string& text) override { ShowError("Error!", text); }
-    void UpdateRow(uint64_t, int) override {}
+    void UpdateRow(uint64_t node, int status) override {
+        lastStatus_ = status;
+        if (status == STATUS_PROCESSING) {
+            converting_[node] = names_[node];
+        } else {
+            converting_.erase(node);
+            ++filesDone_;
+        }
+    }
     void AppendLog(const std::string& line) override {
+        // The engine logs a file right after its status: quiet runs keep only the failures.
+        if (quiet_ && lastStatus_ != STATUS_FAILED) return;
         ClearProgressLine();
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
@@ -117,12 +140,28 @@ class CliFrontEnd : public FrontEnd {
     void OpenFolder(const std::string&) override {}  // a console has no file manager to open
     void AllWorkersEnded() override { ended_ = true; }
 
-    // Serves the workers until the last one has ended; draws the progress bar and turns Ctrl+C into
-    // the Cancel button.
+    // Serves the workers until the last one has ended; keeps the progress line up to date on a terminal
+    // and turns Ctrl+C into the Cancel button.
     void Loop(Transcoder& transcoder) {
-        const bool bar = isatty(STDERR_FILENO);
+        using Clock = std::chrono::steady_clock;
+        const bool line = !quiet_ && isatty(STDERR_FILENO);
+        const Clock::time_point start = Clock::now();
+        Clock::time_point drawn{};
         bool cancelled = false;
         while (!ended_) {
+            // Redrawn at most ten times a second, the first time at once.
+            const Clock::time_point now = Clock::now();
+            if (line && !ended_ &&
+                (drawn == Clock::time_point{} || now - drawn >= std::chrono::milliseconds(100))) {
+                ProgressFacts facts;
+                facts.percent = transcoder.Progress();
+                facts.filesDone = filesDone_;
+                facts.filesTotal = transcoder.FilesQueued();
+                facts.elapsedSeconds = std::chrono::duration<double>(now - start).count();
+                if (!converting_.empty()) facts.current = converting_.begin()->second;
+                DrawProgress(FormatProgressLine(facts, TerminalWidth(STDERR_FILENO)));
+                drawn = now;
+            }
             std::unique_lock<std::mutex> lock(mutex_);
             cv_.wait_for(lock, std::chrono::milliseconds(100), [&] { return !tasks_.empty(); });
             while (!tasks_.empty()) {
@@ -139,7 +178,6 @@ class CliFrontEnd : public FrontEnd {
                 cancelled = true;
                 transcoder.Cancel();
             }
-            if (bar && !ended_) DrawProgress(transcoder.Progress());
         }
         ClearProgressLine();
     }
@@ -150,19 +188,17 @@ class CliFrontEnd : public FrontEnd {
         bool done;
     };
 
-    void DrawProgress(double p) {
-        const int width = 40;
-        int filled = static_cast<int>(p / 100.0 * width + 0.5);
-        if (filled > width) filled = width;
-        std::fprintf(stderr, "\r[%s%s] %6.2f%%", std::string(filled, '#').c_str(),
-                     std::string(width - filled, ' ').c_str(), p);
+    void DrawProgress(const std::string& text) {
+        // Back to the line's start, the text, then clear what a longer earlier line left.
+        std::fprintf(stderr, "\r%s\033[K", text.c_str());
         std::fflush(stderr);
-        barShown_ = true;
+        lineShown_ = true;
     }
     void ClearProgressLine() {
-        if (!barShown_) return;
-        std::fprintf(stderr, "\r%60s\r", "");
-        barShown_ = false;
+        if (!lineShown_) return;
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        lineShown_ = false;
     }
 
     std::mutex mutex_;
@@ -170,7 +206,12 @@ class CliFrontEnd : public FrontEnd {
     std::condition_variable done_;
     std::deque<Task*> tasks_;
     bool ended_ = false;
-    bool barShown_ = false;
+    bool lineShown_ = false;
+    const bool quiet_;
+    int lastStatus_ = STATUS_PROCESSING;
+    int filesDone_ = 0;
+    std::map<uint64_t, std::string> names_;       // every row's file name, by node
+    std::map<uint64_t, std::string> converting_;  // the files being converted now
 };
 
 // Finds the writer for -f: a codec index, or an extension; "aac" and "alac" name the two M4A writers.
@@ -253,53 +294,89 @@ int main(int argc, char** argv) {
     std::vector<std::string> paths;
     std::vector<std::pair<std::string, std::string>> sets;
     std::string format, output, overwrite, threads;
-    bool sameFolder = false, keepFolders = false, listFormats = false, firstDrive = false, listDrives = false;
+    bool sameFolder = false, keepFolders = false, listFormats = false, quiet = false, firstDrive = false,
+         listDrives = false;
 
-    auto need = [&](int& i) -> const char* {
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "wavetrove-cli: %s needs a value\n%s", argv[i], kUsage);
-            std::exit(1);
-        }
-        return argv[++i];
+    enum LongOnly {
+        kSameFolder = 256,
+        kKeepFolders,
+        kOverwrite,
+        kSet,
+        kListFormats,
+        kCd,
+        kListDrives,
+        kVersion
     };
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "-h" || a == "--help") {
-            std::printf("%s", kUsage);
-            return 0;
-        } else if (a == "-f" || a == "--format") {
-            format = need(i);
-        } else if (a == "-o" || a == "--output") {
-            output = need(i);
-        } else if (a == "--same-folder") {
-            sameFolder = true;
-        } else if (a == "--keep-folders") {
-            keepFolders = true;
-        } else if (a == "--overwrite") {
-            overwrite = need(i);
-        } else if (a == "-j" || a == "--threads") {
-            threads = need(i);
-        } else if (a == "--set") {
-            std::string kv = need(i);
-            size_t eq = kv.find('=');
-            if (eq == std::string::npos || eq == 0) {
-                std::fprintf(stderr, "wavetrove-cli: --set takes FIELD=VALUE, not '%s'\n", kv.c_str());
-                return 1;
+    static const option kOptions[] = {
+        {"format", required_argument, nullptr, 'f'},
+        {"output", required_argument, nullptr, 'o'},
+        {"threads", required_argument, nullptr, 'j'},
+        {"quiet", no_argument, nullptr, 'q'},
+        {"help", no_argument, nullptr, 'h'},
+        {"same-folder", no_argument, nullptr, kSameFolder},
+        {"keep-folders", no_argument, nullptr, kKeepFolders},
+        {"overwrite", required_argument, nullptr, kOverwrite},
+        {"set", required_argument, nullptr, kSet},
+        {"list-formats", no_argument, nullptr, kListFormats},
+        {"cd", no_argument, nullptr, kCd},
+        {"list-drives", no_argument, nullptr, kListDrives},
+        {"version", no_argument, nullptr, kVersion},
+        {nullptr, 0, nullptr, 0},
+    };
+    for (int c; (c = getopt_long(argc, argv, "f:o:j:qh", kOptions, nullptr)) != -1;) {
+        switch (c) {
+            case 'f':
+                format = optarg;
+                break;
+            case 'o':
+                output = optarg;
+                break;
+            case 'j':
+                threads = optarg;
+                break;
+            case 'q':
+                quiet = true;
+                break;
+            case 'h':
+                std::printf("%s", kUsage);
+                return 0;
+            case kSameFolder:
+                sameFolder = true;
+                break;
+            case kKeepFolders:
+                keepFolders = true;
+                break;
+            case kOverwrite:
+                overwrite = optarg;
+                break;
+            case kSet: {
+                const std::string kv = optarg;
+                const size_t eq = kv.find('=');
+                if (eq == std::string::npos || eq == 0) {
+                    std::fprintf(stderr, "wavetrove-cli: --set takes FIELD=VALUE, not '%s'\n", kv.c_str());
+                    return 1;
+                }
+                sets.emplace_back(kv.substr(0, eq), kv.substr(eq + 1));
+                break;
             }
-            sets.emplace_back(kv.substr(0, eq), kv.substr(eq + 1));
-        } else if (a == "--list-formats") {
-            listFormats = true;
-        } else if (a == "--cd") {
-            firstDrive = true;
-        } else if (a == "--list-drives") {
-            listDrives = true;
-        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-            std::fprintf(stderr, "wavetrove-cli: unknown option '%s'\n%s", a.c_str(), kUsage);
-            return 1;
-        } else {
-            paths.push_back(a);
+            case kListFormats:
+                listFormats = true;
+                break;
+            case kCd:
+                firstDrive = true;
+                break;
+            case kListDrives:
+                listDrives = true;
+                break;
+            case kVersion:
+                std::printf("wavetrove-cli (Wavetrove) %s\n", WAVETROVE_VERSION);
+                return 0;
+            default:  // getopt_long has named the problem
+                std::fprintf(stderr, "%s", kUsage);
+                return 1;
         }
     }
+    for (int i = optind; i < argc; ++i) paths.emplace_back(argv[i]);
 
     LoadSettings(Config);
     TDecManager decoders;
@@ -385,7 +462,21 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    CliFrontEnd frontEnd;
+    // Unlike the desktop program, which refuses a missing output folder, the console creates it: a script
+    // naming a fresh folder should not need a mkdir of its own.
+    if (!output.empty() && !Config.samefolder) {
+        std::error_code error;
+        std::filesystem::create_directories(output, error);
+        if (!std::filesystem::is_directory(output)) {
+            const std::string why =
+                error ? error.message() : std::make_error_code(std::errc::not_a_directory).message();
+            std::fprintf(stderr, "wavetrove-cli: cannot create the output folder %s: %s\n", output.c_str(),
+                         why.c_str());
+            return 1;
+        }
+    }
+
+    CliFrontEnd frontEnd(rows, quiet);
     Transcoder transcoder(decoders, writers, frontEnd);
     switch (transcoder.Convert(rows, Config.keepfolder)) {
         case Transcoder::Refusal::None:
@@ -400,7 +491,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "Warning! %s\n", TEXT_LIST_EMPTY);
             return 1;
     }
-    std::printf("Conversion started at: %s\n", TimeNow().c_str());
+    if (!quiet) std::printf("Conversion started at: %s\n", TimeNow().c_str());
     std::fflush(stdout);
     frontEnd.Loop(transcoder);
     transcoder.Join();
