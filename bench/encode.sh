@@ -1,103 +1,65 @@
 #!/usr/bin/env bash
-# Encoding benchmark of the writers: generates a corpus of 44.1 kHz stereo 16-bit WAV files, converts it
-# with wavetrove-cli (two worker threads) and does the same work with each format's reference tool two
-# files at a time; prints the times, the ratio program / tool and the output sizes per row.
+# Encoding benchmark: converts a corpus of 44.1 kHz stereo 16-bit WAV files with wavetrove-cli (two worker
+# threads) and does the same work with each format's reference tool two files at a time; prints the
+# best-of-RUNS times of both, alternating, the ratio program / tool against its target, and the sizes.
 #
 #   bench/encode.sh [seconds-per-file] [files] [runs] [rows...]     defaults: 120 8 3, every row
 #
-# Rows: mp3 (lame at 128 kbit/s CBR in plain stereo, the writer's mode for stereo sources), flac (flac -5),
-# ape (jmac c2, the default level), ape4 (apecompression=4 against jmac c4), ogg (oggenc -q 5, the default
-# quality) and opus (opusenc --bitrate 128 --cvbr: libopus's constrained VBR, which the writer leaves on). Program and tool passes
-# alternate and each figure is the best of `runs`, to keep other load on the machine out of the ratio.
-# Both write to files on the same disk. jmac (Debian's libjmac-java) is installed when missing.
+# One function per row: a row_<name> function sets the wavetrove-cli options, the reference command (run
+# by each_source with $1 = source, $2 = output without extension), the output extension and the target.
+# Add a row by writing its function and naming it in ALL_ROWS. jmac (Debian's libjmac-java), the reference
+# of the ape rows, is installed when missing.
 set -euo pipefail
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${WAVETROVE_BENCH_BUILD:-$ROOT/build/bench}
+source "$(dirname "$0")/encode_common.sh"
 SECONDS_PER_FILE=${1:-120}
 FILES=${2:-8}
 RUNS=${3:-3}
 shift $(($# < 3 ? $# : 3))
+ALL_ROWS=(mp3 flac wav ape ape4 ogg opus)
 ROWS=("$@")
-[ ${#ROWS[@]} -gt 0 ] || ROWS=(mp3 flac ape ape4 ogg opus)
+[ ${#ROWS[@]} -gt 0 ] || ROWS=("${ALL_ROWS[@]}")
 
-# The Java port of the Monkey's Audio library is the reference for the ape rows; only this script needs it.
-need_jmac() {
-  for row in "${ROWS[@]}"; do [[ $row == ape* ]] && return 0; done
-  return 1
+# lame at 128 kbit/s CBR in plain stereo (the writer's mode for stereo sources).
+row_mp3() {
+  PROG=(-f mp3)
+  TOOL='lame --quiet -b 128 -m s "$1" "$2.mp3"'
+  EXT=mp3 TARGET=1.05
 }
-if need_jmac && ! command -v jmac >/dev/null; then
-  SUDO=
-  [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  echo "encode.sh: installing libjmac-java for the ape rows" >&2
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
-    libjmac-java default-jre-headless >/dev/null
-fi
-
-build() {
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWAVETROVE_TESTS=OFF \
-    -DWAVETROVE_GUI=OFF >/dev/null || return 1
-  local targets=(wavetrove-cli)
-  if ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q '^tagwrapper:'; then targets+=(tagwrapper); fi
-  cmake --build "$BUILD" -j2 --target "${targets[@]}" >/dev/null
+# flac at level 5, the writer's default.
+row_flac() {
+  PROG=(-f flac)
+  TOOL='flac -s -f -5 -o "$2.flac" "$1"'
+  EXT=flac TARGET=1.05
 }
-CLI=$BUILD/bin/wavetrove-cli
-if ! build; then
-  [ -x "$CLI" ] || { echo "encode.sh: build failed" >&2; exit 1; }
-  echo "encode.sh: build failed; measuring the existing build in $BUILD" >&2
-fi
-
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-CORPUS=$WORK/corpus
-OUT=$WORK/out
-mkdir -p "$CORPUS" "$OUT" "$WORK/config"
-export XDG_CONFIG_HOME=$WORK/config
-echo "corpus: $FILES files x ${SECONDS_PER_FILE} s, 44100 Hz stereo 16-bit WAV in $CORPUS"
-for i in $(seq 1 "$FILES"); do
-  ffmpeg -nostdin -v error -y -f lavfi \
-    -i "aevalsrc=0.3*sin(2*PI*$((200 * i))*t)+0.1*random($i)|0.3*sin(2*PI*$((300 * i))*t)+0.1*random($((i + 7))):s=44100:d=$SECONDS_PER_FILE" \
-    -c:a pcm_s16le "$CORPUS/src$i.wav"
-done
-
-# Runs the program command and the tool command alternately, RUNS times each, and prints the best wall
-# and CPU (user + system) seconds of each: "pw pc tw tc". The output folder is emptied before every pass
-# so no pass skips or renames an existing file, and checked after it.
-PROG_SIZE=0
-TOOL_SIZE=0
-best_pair() {
-  local ext=$1 prog=$2 tool=$3 stats
-  local pw="" pc="" tw="" tc=""
-  stats=$(mktemp)
-  for run in $(seq 1 "$RUNS"); do
-    for side in prog tool; do
-      rm -rf "$OUT" && mkdir -p "$OUT"
-      local cmd=$prog
-      [ $side = tool ] && cmd=$tool
-      /usr/bin/time -f "%e %U %S" -o "$stats" bash -c "$cmd" >/dev/null 2>&1 || { echo "failed: $cmd" >&2; exit 1; }
-      check_outputs "$ext"
-      if [ "$run" = 1 ] && [ $side = prog ] && declare -F "verify_$ext" >/dev/null; then "verify_$ext"; fi
-      read -r e u s <"$stats"
-      local cpu
-      cpu=$(awk -v u="$u" -v s="$s" 'BEGIN { print u + s }')
-      if [ $side = prog ]; then
-        pw=$(best "$e" "$pw"); pc=$(best "$cpu" "$pc"); PROG_SIZE=$(du -cb "$OUT"/*."$ext" | tail -1 | cut -f1)
-      else
-        tw=$(best "$e" "$tw"); tc=$(best "$cpu" "$tc"); TOOL_SIZE=$(du -cb "$OUT"/*."$ext" | tail -1 | cut -f1)
-      fi
-    done
-  done
-  rm -f "$stats"
-  echo "$pw $pc $tw $tc $PROG_SIZE $TOOL_SIZE"
+# WAV 16-bit to WAV 16-bit, nothing to convert: sox copying the same files.
+row_wav() {
+  PROG=(-f wav --set wavbps=2 --set wavsrate=0 --set wavmode=0)
+  TOOL='sox "$1" "$2.wav"'
+  EXT=wav TARGET=1.10
 }
-best() { awk -v x="$1" -v b="$2" 'BEGIN { if (b == "" || x < b) b = x; printf "%.3f", b }'; }
-
-# Every output must exist and decode to the source's length, or the times mean nothing.
-check_outputs() {
-  local ext=$1
-  for i in $(seq 1 "$FILES"); do
-    local f="$OUT/src$i.$ext"
-    [ -s "$f" ] || { echo "missing output $f" >&2; exit 1; }
-  done
+# Monkey's Audio at the default level 2 (jmac c2) and at level 4 (jmac c4). jmac exits 0 even when it
+# fails; check_outputs catches a missing file.
+row_ape() {
+  PROG=(-f ape --set apecompression=2)
+  TOOL='jmac c2 "$1" "$2.ape"'
+  EXT=ape TARGET=-
+}
+row_ape4() {
+  PROG=(-f ape --set apecompression=4)
+  TOOL='jmac c4 "$1" "$2.ape"'
+  EXT=ape TARGET=-
+}
+# oggenc at quality 5, the writer's default.
+row_ogg() {
+  PROG=(-f ogg)
+  TOOL='oggenc -Q -q 5 -o "$2.ogg" "$1"'
+  EXT=ogg TARGET=-
+}
+# opusenc at 128 kbit/s constrained VBR (libopus's default, which the writer leaves on).
+row_opus() {
+  PROG=(-f opus)
+  TOOL='opusenc --quiet --bitrate 128 --cvbr "$1" "$2.opus"'
+  EXT=opus TARGET=-
 }
 
 # The program's first output must decode to its source, by FFmpeg and by the reference tool, or the row
@@ -111,32 +73,33 @@ verify_ape() {
   if grep -qiE 'exception|error|invalid' <<<"$said"; then echo "verify: jmac v $f: $said" >&2; exit 1; fi
 }
 
-ratio() { awk -v p="$1" -v f="$2" 'BEGIN { printf "%.3f", p / f }'; }
-
-run_mp3() { ls "$CORPUS"/*.wav | xargs -P 2 -I{} sh -c 'lame --quiet -b 128 -m s "$1" "$2/$(basename "$1" .wav).mp3"' _ {} "$OUT"; }
-run_flac() { ls "$CORPUS"/*.wav | xargs -P 2 -I{} sh -c 'flac -s -f -5 -o "$2/$(basename "$1" .wav).flac" "$1"' _ {} "$OUT"; }
-# jmac exits 0 even when it fails; check_outputs catches a missing file.
-run_jmac() { ls "$CORPUS"/*.wav | xargs -P 2 -I{} sh -c 'jmac "c$3" "$1" "$2/$(basename "$1" .wav).ape"' _ {} "$OUT" "$1"; }
-run_ogg() { ls "$CORPUS"/*.wav | xargs -P 2 -I{} sh -c 'oggenc -Q -q 5 -o "$2/$(basename "$1" .wav).ogg" "$1"' _ {} "$OUT"; }
-run_opus() { ls "$CORPUS"/*.wav | xargs -P 2 -I{} sh -c 'opusenc --quiet --bitrate 128 --cvbr "$1" "$2/$(basename "$1" .wav).opus"' _ {} "$OUT"; }
-export -f run_mp3 run_flac run_jmac run_ogg run_opus
-export CORPUS OUT
-
-printf "%-5s %10s %10s %8s   %10s %10s %8s   %12s %12s %8s\n" row prog_wall tool_wall ratio prog_cpu tool_cpu \
-  ratio prog_bytes tool_bytes ratio
 for row in "${ROWS[@]}"; do
-  prog="\"$CLI\" -j 2 --overwrite overwrite -o \"$OUT\""
-  case $row in
-    mp3) ext=mp3 prog+=" -f mp3" tool=run_mp3 ;;
-    flac) ext=flac prog+=" -f flac" tool=run_flac ;;
-    ape) ext=ape prog+=" -f ape --set apecompression=2" tool="run_jmac 2" ;;
-    ape4) ext=ape prog+=" -f ape --set apecompression=4" tool="run_jmac 4" ;;
-    ogg) ext=ogg prog+=" -f ogg" tool=run_ogg ;;
-    opus) ext=opus prog+=" -f opus" tool=run_opus ;;
-    *) echo "encode.sh: unknown row $row" >&2; exit 2 ;;
-  esac
-  read -r pw pc tw tc ps ts <<<"$(best_pair "$ext" "$prog \"$CORPUS\"" "$tool")"
-  [ -n "$ts" ] || exit 1
-  printf "%-5s %10s %10s %8s   %10s %10s %8s   %12s %12s %8s\n" "$row" "$pw" "$tw" "$(ratio "$pw" "$tw")" \
-    "$pc" "$tc" "$(ratio "$pc" "$tc")" "$ps" "$ts" "$(ratio "$ps" "$ts")"
+  declare -F "row_$row" >/dev/null || { echo "encode.sh: unknown row $row" >&2; exit 2; }
 done
+need_jmac() {
+  for row in "${ROWS[@]}"; do [[ $row == ape* ]] && return 0; done
+  return 1
+}
+if need_jmac && ! command -v jmac >/dev/null; then
+  SUDO=
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  echo "encode.sh: installing libjmac-java for the ape rows" >&2
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
+    libjmac-java default-jre-headless >/dev/null
+fi
+
+bench_build
+bench_corpus
+printf "%-5s %10s %10s %8s %8s   %10s %10s %8s   %12s %12s %8s\n" row prog_wall tool_wall ratio target \
+  prog_cpu tool_cpu ratio prog_bytes tool_bytes ratio
+for row in "${ROWS[@]}"; do
+  "row_$row"
+  VERIFY=
+  if declare -F "verify_$EXT" >/dev/null; then VERIFY=verify_$EXT; fi
+  compare "$EXT" -- "$CLI" -j 2 "${PROG[@]}" --overwrite overwrite -o "$OUT" "$CORPUS" -- \
+    bash -c "each_source '$TOOL'"
+  printf "%-5s %10s %10s %8s %8s   %10s %10s %8s   %12s %12s %8s\n" "$row" "$A_WALL" "$B_WALL" \
+    "$(ratio "$A_WALL" "$B_WALL")" "<=$TARGET" "$A_CPU" "$B_CPU" "$(ratio "$A_CPU" "$B_CPU")" \
+    "$A_BYTES" "$B_BYTES" "$(ratio "$A_BYTES" "$B_BYTES")"
+done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
