@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "tools/cli_fixture.h"
+#include "cli_fixture.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // wavetrove-cli as a user runs it on real folders: lossless conversion checked against FFmpeg's decode,
 // the writers' output types, naming and the overwrite policy, folders and playlists, parallel workers,
 // exit codes and Ctrl+C.
-#include "tools/cli_fixture.h"
+#include "cli_fixture.h"
 
 namespace {
 
