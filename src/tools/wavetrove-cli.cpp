@@ -105,6 +105,7 @@ class CliFrontEnd : public FrontEnd {
     bool AskSaveName(const std::string&, const std::string& defaultExtension, const std::string& folder,
                      std::string& chosen) override {
         if (!isatty(STDIN_FILENO)) return false;
+        ClearProgressLine();
         std::fprintf(stderr, "Enter new name (in %s; empty to skip): ", folder.c_str());
         std::string name;
         if (!std::getline(std::cin, name) || name.empty()) return false;
