@@ -66,6 +66,7 @@ bool FileConversion::Open() {
     converter_ = nullptr;
     lastPercent_ = 0;
     conversionNeeded_ = true;
+    integerRoad_ = false;
     failed = false;
     failReason.clear();
 
@@ -120,12 +121,13 @@ void FileConversion::UseIntegerRoad(const WAVEFORMATEX& wanted) {
     const bool sameShape = static_cast<uint32_t>(source_->GetSampleRate()) == wanted.nSamplesPerSec &&
                            source_->GetChannels() == wanted.nChannels;
     const int depth = writer_->Int32Depth();
-    if (!sameShape || depth <= 0 || source_->GetFormatTag() != WAVE_FORMAT_PCM ||
+    if (!ctx_.integerRoad || !sameShape || depth <= 0 || source_->GetFormatTag() != WAVE_FORMAT_PCM ||
         source_->GetBitsPerSample() < 1 || source_->GetBitsPerSample() > depth)
         return;
     if (!source_->DeliverInt32()) return;
     writer_->UseInt32Input();
     conversionNeeded_ = false;
+    integerRoad_ = true;
 }
 
 void FileConversion::WriteBlock(const uint8_t* data, uint32_t length) {

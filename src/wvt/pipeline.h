@@ -42,6 +42,8 @@ struct PipelineContext {
     std::mutex& namingLock;
     const std::atomic<bool>& cancel;
     int filesQueued = 1;  // N: every worker's share of the progress is 100 / N per file
+    // Off: every file takes the float road, as tests do to compare the two roads' outputs.
+    bool integerRoad = true;
 };
 
 // The per-file fields of a worker and the four steps over them.
@@ -74,6 +76,8 @@ class FileConversion {
     std::string failReason;
     // Marks the file failed; the first reason given is the one kept.
     void Fail(const std::string& reason);
+    // Whether the open file's blocks go as 32-bit integers from the source to the writer.
+    bool IntegerRoad() const { return integerRoad_; }
 
   private:
     // Switches source and writer to 32-bit integer blocks where that loses nothing (part of Open).
@@ -88,6 +92,7 @@ class FileConversion {
     std::unique_ptr<Tencoder> writer_;
     SRC2Handle converter_ = nullptr;
     bool conversionNeeded_ = true;
+    bool integerRoad_ = false;
     TagFrame tags_;
     int lastPercent_ = 0;
 };

@@ -3,6 +3,7 @@
 // PCM, and the channel type and bit depth the host reports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -97,6 +98,33 @@ TEST_P(Formats, DeliversFfmpegsDecodeInFloatAndSixteenBit) {
                                             got.begin();
         BASS_StreamFree(handle);
     }
+}
+
+// Integer streams (the host's BASS_SAMPLE_INT32): decoders that produce integers give FFmpeg's own decode
+// to 32-bit integers bit for bit; float decoders refuse, so the caller keeps its float stream.
+TEST_P(Formats, IntegerStreamsOnlyFromIntegerDecoders) {
+    auto probe = testsupport::RunCommand(
+        "ffprobe -v error -select_streams a:0 -show_entries stream=sample_fmt "
+        "-of default=nw=1:nk=1 " +
+        testsupport::ShellQuote(file_.string()));
+    const std::string format = probe.out.substr(0, probe.out.find('\n'));
+    const bool integers = format == "u8" || format == "u8p" || format == "s16" || format == "s16p" ||
+                          format == "s32" || format == "s32p";
+    HSTREAM handle = BASS_StreamCreateFile(FALSE, file_.c_str(), 0, 0, kFloatFlags | BASS_SAMPLE_INT32);
+    if (!integers) {
+        EXPECT_EQ(handle, 0u) << format;
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FORMAT);
+        if (handle) BASS_StreamFree(handle);
+        return;
+    }
+    ASSERT_NE(handle, 0u) << format << ", error " << BASS_ErrorGetCode();
+    const auto got = ReadAll(handle);
+    const auto expected = testsupport::FfmpegDecode(file_, "s32le");
+    ASSERT_EQ(got.size(), expected.size());
+    EXPECT_TRUE(got == expected) << "first difference at byte "
+                                 << std::mismatch(got.begin(), got.end(), expected.begin()).first -
+                                        got.begin();
+    BASS_StreamFree(handle);
 }
 
 TEST_P(Formats, ReportsCodecAndBitDepth) {

@@ -12,11 +12,12 @@ class PipelineTest : public EngineTest {
         return RunFile(source, output, encoders, k);
     }
     int RunFile(const std::string& source, const std::string& output, TEncManager& writers, int k = 1) {
-        PipelineContext ctx{decoders, writers, frontEnd, namingLock, cancel, filesQueued};
+        PipelineContext ctx{decoders, writers, frontEnd, namingLock, cancel, filesQueued, integerRoad};
         FileConversion file(ctx);
         file.sourceName = source;
         file.outputName = output;
         file.failed = !file.Open();
+        tookIntegerRoad = file.IntegerRoad();
         if (!file.failed) file.Convert(k, progress, buffer.data());
         file.Release();
         const int status = file.Finish(failedCount);
@@ -30,6 +31,8 @@ class PipelineTest : public EngineTest {
     std::atomic<int> failedCount{0};
     int filesQueued = 1;
     std::string reason;  // the last file's failure reason
+    bool integerRoad = true;
+    bool tookIntegerRoad = false;  // the last file's blocks went as integers
     std::vector<uint8_t> buffer = std::vector<uint8_t>(WORK_BUFFER_SIZE);
 };
 
@@ -70,7 +73,9 @@ TEST_P(PipelineFailureTest, LeavesNoOutput) {
     EXPECT_EQ(status, c.status);
     EXPECT_EQ(failedCount.load(), c.status == STATUS_FAILED ? 1 : 0);
     EXPECT_EQ(reason.substr(0, std::strlen(c.reason)), c.reason);
-    if (c.status == STATUS_FAILED) EXPECT_FALSE(reason.empty());
+    if (c.status == STATUS_FAILED) {
+        EXPECT_FALSE(reason.empty());
+    }
     EXPECT_TRUE(FilesIn(dir / "out").empty());
 }
 
@@ -210,6 +215,77 @@ TEST_F(PipelineTest, ConvertedPiecesOfOneBlockReachTheWriterInOneWrite) {
         EXPECT_EQ(recording.writes.size(), framesPerBlock == 5000 ? 4u : 7u);
     }
 }
+
+struct RoadCase {
+    const char* name;
+    testsupport::SampleKind kind;
+    bool aiff;           // the source is an AIFF file, else a WAV file
+    const char* writer;  // extension
+    int bps;             // wavbps / aifbps for the WAV and AIFF writers
+    bool road;           // the integer road is taken
+    // 32-bit samples: the float road keeps 24 bits of them, the integer road every bit.
+    bool floatRoadRounds = false;
+};
+
+class IntegerRoadTest : public PipelineTest, public ::testing::WithParamInterface<RoadCase> {};
+
+// Integer sources into writers that keep at least their depth skip the float round trip, and the file
+// that comes out is byte for byte the one the float road writes (a 32-bit copy keeps the low bits the
+// float road rounds away); other pairs stay on the float road.
+TEST_P(IntegerRoadTest, WritesWhatTheFloatRoadWrites) {
+    const RoadCase& c = GetParam();
+    Config.codec = Codec(c.writer);
+    Config.wavbps = Config.aifbps = c.bps;
+    Config.tags = false;
+    const testsupport::PcmSpec spec{44100, 2, c.kind};
+    const std::string source = Src(c.aiff ? "x.aiff" : "x.wav");
+    const auto pcm = testsupport::NoisePcm(spec, 30000);
+    testsupport::WriteBytes(source,
+                            c.aiff ? testsupport::AiffFile(spec, pcm) : testsupport::WavFile(spec, pcm));
+
+    std::vector<uint8_t> outputs[2];
+    for (bool road : {true, false}) {
+        integerRoad = road;
+        const std::string out = Out(std::string(road ? "road." : "float.") + c.writer);
+        ASSERT_EQ(RunFile(source, out), STATUS_DONE) << reason;
+        EXPECT_EQ(tookIntegerRoad, road && c.road);
+        outputs[road] = testsupport::ReadBytes(out);
+    }
+    EXPECT_GT(outputs[0].size(), 1000u);
+    if (!c.floatRoadRounds) {
+        EXPECT_TRUE(outputs[0] == outputs[1]);
+        return;
+    }
+    // The data chunk ends the file: the integer road's holds the source's samples, the float road's not.
+    const auto endsWithSource = [&](const std::vector<uint8_t>& file) {
+        return file.size() > pcm.size() && std::equal(pcm.rbegin(), pcm.rend(), file.rbegin());
+    };
+    EXPECT_TRUE(endsWithSource(outputs[1]));
+    EXPECT_FALSE(endsWithSource(outputs[0]));
+    EXPECT_EQ(outputs[0].size(), outputs[1].size());
+}
+
+using testsupport::SampleKind;
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, IntegerRoadTest,
+    ::testing::Values(
+        RoadCase{"wav16_to_wav16", SampleKind::S16, false, "wav", 0, true},
+        RoadCase{"wav8_to_wav8", SampleKind::U8, false, "wav", 0, true},
+        RoadCase{"wav24_to_wav24", SampleKind::S24, false, "wav", 0, true},
+        RoadCase{"wav32_to_wav32_keeps_every_bit", SampleKind::S32, false, "wav", 4, true, true},
+        RoadCase{"wav16_to_wav24", SampleKind::S16, false, "wav", 3, true},
+        RoadCase{"wav24_to_wav16_rounds_on_the_float_road", SampleKind::S24, false, "wav", 2, false},
+        RoadCase{"wav16_to_float_wav", SampleKind::S16, false, "wav", 5, false},
+        RoadCase{"float_wav_to_wav", SampleKind::F32, false, "wav", 3, false},
+        RoadCase{"aiff16_to_aiff16", SampleKind::S16, true, "aiff", 0, true},
+        RoadCase{"aiff8_to_wav16", SampleKind::U8, true, "wav", 2, true},
+        RoadCase{"wav16_to_flac", SampleKind::S16, false, "flac", 0, true},
+        RoadCase{"wav24_to_flac", SampleKind::S24, false, "flac", 0, true},
+        RoadCase{"wav32_to_flac_narrows_on_the_float_road", SampleKind::S32, false, "flac", 0, false},
+        RoadCase{"wav16_to_mp3", SampleKind::S16, false, "mp3", 0, true},
+        RoadCase{"wav24_to_mp3_rounds_on_the_float_road", SampleKind::S24, false, "mp3", 0, false},
+        RoadCase{"wav16_to_gsm", SampleKind::S16, false, "gsm", 0, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PipelineTest, ProgressIsTheWorkersShareOfItsItems) {
     filesQueued = 10;

@@ -140,6 +140,16 @@ TEST_F(Addon, SixteenBitStreamCarriesTheHostsConversion) {
     EXPECT_EQ(basstest::AsInt16(basstest::ReadAll(s.get())), ToInt16(samples_));
 }
 
+// An add-on that does not know the integer flag makes a float stream anyway: the host must not hand that
+// out as integers.
+TEST_F(Addon, IntegerRequestIsRefusedWhenTheAddonIgnoresIt) {
+    Channel s(basstest::OpenFile(path_, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT | BASS_SAMPLE_INT32));
+    EXPECT_FALSE(s);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FORMAT);
+    Channel again(basstest::OpenFile(path_, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT));
+    EXPECT_TRUE(again);  // the file was not left behind half-opened
+}
+
 TEST_F(Addon, InfoTagsAndLengthAreForwarded) {
     Channel s(basstest::OpenFile(path_, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT));
     ASSERT_TRUE(s);

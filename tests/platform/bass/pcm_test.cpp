@@ -71,6 +71,23 @@ TEST_P(PcmDecode, SixteenBitOutputHasExactLengthAndKeepsSixteenBitInputs) {
     }
 }
 
+// 32-bit integer streams carry integer inputs at full scale exactly as FFmpeg decodes them to s32; float
+// inputs refuse them.
+TEST_P(PcmDecode, IntegerOutputIsTheStoredSamplesAtFullScale) {
+    Channel s(basstest::OpenFile(path_, BASS_STREAM_DECODE | BASS_STREAM_PRESCAN | BASS_SAMPLE_FLOAT |
+                                            BASS_SAMPLE_INT32 | BASS_UNICODE));
+    if (spec_.kind == SampleKind::F32) {
+        EXPECT_FALSE(s);
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FORMAT);
+        return;
+    }
+    ASSERT_TRUE(s) << BASS_ErrorGetCode();
+    EXPECT_EQ(BASS_ChannelGetLength(s.get(), BASS_POS_BYTE),
+              static_cast<QWORD>(kFrames * spec_.channels * 4));
+    const auto got = basstest::ReadAll(s.get());
+    EXPECT_EQ(Md5Hex(got), Md5Hex(FfmpegDecode(path_, "s32le")));
+}
+
 TEST_P(PcmDecode, InfoDescribesTheInput) {
     Channel s(basstest::OpenFile(path_, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT));
     ASSERT_TRUE(s);
