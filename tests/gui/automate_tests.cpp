@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 
 #include "wvt/config.h"
@@ -71,6 +72,42 @@ TEST(AutomateTest, ARefusedConvertEndsTheProgramInsteadOfWaiting) {
     EXPECT_EQ(RunAutomated(home.path(), "/AUTOMATE " + testsupport::ShellQuote((in / "one.wav").string())),
               1);
 }
+
+// Without a display the program says so in one line and exits 1 instead of aborting; --help and --version
+// need no display at all. The run happens without any of the display variables the test may have.
+struct StartCase {
+    const char* name;
+    const char* environment;  // added to a bare environment
+    const char* arguments;
+    int status;
+    const char* says;  // the output contains this
+};
+
+class StartWithoutDisplay : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(StartWithoutDisplay, AnswersInOneLine) {
+    const StartCase& c = GetParam();
+    testsupport::TempDir home;
+    const auto r =
+        testsupport::RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME=" +
+                                testsupport::ShellQuote(home.path().string()) + " " + c.environment + " " +
+                                testsupport::ShellQuote(Program()) + " " + c.arguments + " 2>&1");
+    EXPECT_EQ(r.status, c.status) << r.out;
+    EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
+    if (c.status == 1) {
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+        EXPECT_NE(r.out.find("wavetrove-cli"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("QT_QPA_PLATFORM=offscreen wavetrove /AUTOMATE"), std::string::npos) << r.out;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartWithoutDisplay,
+    ::testing::Values(StartCase{"no_display", "", "", 1, "neither DISPLAY nor WAYLAND_DISPLAY is set"},
+                      StartCase{"unreachable_display", "DISPLAY=:9731", "", 1, "cannot open display :9731"},
+                      StartCase{"version", "", "--version", 0, "Wavetrove "},
+                      StartCase{"help", "", "--help", 0, "/AUTOMATE"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 using Screenshots = GuiTest;
 
