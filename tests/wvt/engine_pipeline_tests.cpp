@@ -160,59 +160,52 @@ TEST_F(PipelineTest, BlocksLargerThanTheWorkBufferArriveWhole) {
     }
 }
 
-// Records the length of every Write; it asks for 48000 Hz stereo float, so every block is converted.
-class RecordingWriter : public Tencoder {
+// Records the length of every Write (and writes nothing); it asks for 48000 Hz stereo float, so every block
+// is converted.
+std::vector<uint32_t> gWrites;
+
+class RecordingWriter : public ScriptedWriter {
   public:
-    RecordingWriter(const WAVEFORMATEX& format, std::vector<uint32_t>& writes)
-        : Tencoder(format), writes_(writes) {}
+    using ScriptedWriter::ScriptedWriter;
     int Write(const uint8_t*, uint32_t length) override {
-        writes_.push_back(length);
+        gWrites.push_back(length);
         return 0;
     }
-    std::string GetFileName() const override { return {}; }
-
-  private:
-    std::vector<uint32_t>& writes_;
 };
 
-class RecordingClass : public EncoderClass {
-  public:
-    RecordingClass() : EncoderClass("RecordingWriter") {}
-    WAVEFORMATEX GetInputFormat(const WAVEFORMATEX&) const override {
-        return MakeWaveFormat(WAVE_FORMAT_IEEE_FLOAT, 48000, 2, 32);
-    }
-    std::string GetExtension() const override { return "rec"; }
-    std::string GetFilter() const override { return {}; }
-    std::string GetDescription() const override { return {}; }
-    void ShowOptions() const override {}
-    std::unique_ptr<Tencoder> Create(const std::string&, const WAVEFORMATEX& source) const override {
-        return std::make_unique<RecordingWriter>(GetInputFormat(source), writes);
-    }
-    mutable std::vector<uint32_t> writes;
-};
+constexpr FormatRule kRecordingRule = {
+    .formatTag = WAVE_FORMAT_IEEE_FLOAT, .fixedRate = 48000, .fixedChannels = 2, .bits = 32};
+constexpr WriterFacts kRecordingFacts = {.name = "RecordingWriter",
+                                         .description = "REC  - Recording writer",
+                                         .extension = "rec",
+                                         .filter = "Recorded (*.rec)|*.rec",
+                                         .canCopyTags = false,
+                                         .writesTags = false,
+                                         .hasOptions = false,
+                                         .format = &kRecordingRule};
+const WriterClass<RecordingWriter> kRecordingClass(kRecordingFacts);
 
 // The converter works in pieces of 8192 bytes; the writer still gets one Write per source block, unless the
 // block's output cannot fit into the work buffer at once.
 TEST_F(PipelineTest, ConvertedPiecesOfOneBlockReachTheWriterInOneWrite) {
-    RecordingClass recording;
-    TEncManager writers{{&recording}};
+    TEncManager writers{{&kRecordingClass}};
     Config.codec = 0;
     for (int framesPerBlock : {5000, 300000}) {  // 40000 bytes (5 pieces); 2.4 MB (293 pieces)
         SCOPED_TRACE(framesPerBlock);
-        recording.writes.clear();
+        gWrites.clear();
         Script s;
         s.blocks = 3;
         s.framesPerBlock = framesPerBlock;
         ASSERT_EQ(RunFile(Scripted("x.fake", s), Out("x.rec"), writers), STATUS_DONE);
         uint64_t bytes = 0;
-        for (uint32_t w : recording.writes) {
+        for (uint32_t w : gWrites) {
             EXPECT_LE(w, WORK_BUFFER_SIZE);
             bytes += w;
         }
         EXPECT_NEAR(bytes / 8.0, 3.0 * framesPerBlock * 48000 / 44100, 2.0);
         // One Write per block and one for what the resampler held back at the end; the large blocks'
         // output (2.6 MB each) needs two.
-        EXPECT_EQ(recording.writes.size(), framesPerBlock == 5000 ? 4u : 7u);
+        EXPECT_EQ(gWrites.size(), framesPerBlock == 5000 ? 4u : 7u);
     }
 }
 
