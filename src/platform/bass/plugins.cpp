@@ -102,6 +102,21 @@ void FreeAllPlugins() {
     }
 }
 
+namespace {
+
+// False (and the stream freed) when integers were asked for and the add-on, not knowing the integer flag,
+// made a float or 16-bit stream anyway: its samples would be misread as integers.
+bool KeepsIntegerRequest(HSTREAM handle, DWORD flags) {
+    if (handle == 0 || !(flags & BASS_SAMPLE_INT32)) return true;
+    auto& host = Host::Get();
+    const std::shared_ptr<Channel> channel = host.Find(handle);
+    if (channel && (channel->Flags() & BASS_SAMPLE_INT32)) return true;
+    host.Remove(handle).reset();
+    return false;
+}
+
+}  // namespace
+
 HSTREAM OfferToPlugins(std::unique_ptr<HostFile> file, DWORD flags) {
     auto& host = Host::Get();
     int error = BASS_ERROR_FILEFORM;
@@ -116,15 +131,7 @@ HSTREAM OfferToPlugins(std::unique_ptr<HostFile> file, DWORD flags) {
         first = false;
         SetError(BASS_OK);
         const HSTREAM handle = plugin.create(offered, flags);
-        if (handle != 0 && (flags & BASS_SAMPLE_INT32)) {
-            // An add-on that does not know the integer flag made a float or 16-bit stream: its samples
-            // would be misread, so the stream is not handed out.
-            const std::shared_ptr<Channel> channel = host.Find(handle);
-            if (!channel || !(channel->Flags() & BASS_SAMPLE_INT32)) {
-                host.Remove(handle).reset();
-                return Fail(BASS_ERROR_FORMAT, 0);
-            }
-        }
+        if (!KeepsIntegerRequest(handle, flags)) return Fail(BASS_ERROR_FORMAT, 0);
         if (handle != 0) {
             // Normally entry 2 attached it already; an add-on that created the stream some other way
             // still hands it over.
@@ -146,6 +153,7 @@ HSTREAM OfferNameToPlugins(const char* name, DWORD flags) {
         if (plugin.createName == nullptr) continue;
         SetError(BASS_OK);
         const HSTREAM handle = plugin.createName(name, flags);
+        if (!KeepsIntegerRequest(handle, flags)) return Fail(BASS_ERROR_FORMAT, 0);
         if (handle != 0) {
             SetError(BASS_OK);
             return handle;

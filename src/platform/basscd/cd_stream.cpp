@@ -48,7 +48,9 @@ const ADDON_FUNCTIONS CdStream::kFunctions = {
     {}};
 
 HSTREAM CdStream::Create(int drive, int index, DWORD flags) {
-    if (flags & BASS_SAMPLE_8BITS) return Refuse(BASS_ERROR_FORMAT);
+    // 16-bit or float samples only: an 8-bit or 32-bit integer request is refused, so the caller falls back
+    // to float instead of reading float samples as integers.
+    if (flags & (BASS_SAMPLE_8BITS | BASS_SAMPLE_INT32)) return Refuse(BASS_ERROR_FORMAT);
     const std::optional<Drive> entry = Drives::Get().At(drive);
     if (!entry) return Refuse(BASS_ERROR_DEVICE);
     std::string error;

@@ -113,6 +113,17 @@ TEST_F(CdStreams, FloatDeliveryAndRewinding) {
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), got.begin() + static_cast<long>(at)));
 }
 
+// The CD add-on makes float or 16-bit streams only: a request for 32-bit integers is refused rather than
+// handed out float samples to be read as integers.
+TEST_F(CdStreams, IntegerRequestIsRefused) {
+    const CdImage image = MakeCdImage(dir.path(), "disc", {{588 * 10}});
+    Stream integers(image.TrackName(0), kFlagsFloat | BASS_SAMPLE_INT32);
+    EXPECT_EQ(integers.handle, 0u);
+    EXPECT_EQ(integers.error, BASS_ERROR_FORMAT);
+    Stream again(image.TrackName(0), kFlagsFloat);
+    EXPECT_NE(again.handle, 0u) << again.error;
+}
+
 TEST_F(CdStreams, SheetsFromOtherToolsWork) {
     struct Shape {
         const char* name;
