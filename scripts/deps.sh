@@ -9,6 +9,8 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev
   # Qt 6 (core settings storage, widgets, svg icons, tests)
   qt6-base-dev qt6-svg-dev libgl-dev
+  # root certificates for the update check's HTTPS request
+  ca-certificates
   # decoding host and add-on
   libavformat-dev libavcodec-dev libavutil-dev
   libsndfile1-dev libmpg123-dev libvorbis-dev libogg-dev libopenmpt-dev

@@ -1,6 +1,6 @@
-// Entry point of the desktop program: the answers that need no window (--help, --version, and a clear word
-// when there is no display), the application object, the main window, and the exit code the unattended
-// mode sets.
+// Entry point of the desktop program: the answers that need no window (--help, --version, --check-updates,
+// and a clear word when there is no display), the application object, the main window, and the exit code the
+// unattended mode sets.
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gui/mainform.h"
+#include "gui/versioncheck.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ const char* kUsage =
     "  /AUTOMATE   convert the given files with the stored settings and exit, without showing the window\n"
     "  --help      this text\n"
     "  --version   the program's name and version\n"
+    "  --check-updates\n"
+    "              ask the update service for the latest version; exit 1 when that fails\n"
     "Without a display, use wavetrove-cli, or QT_QPA_PLATFORM=offscreen wavetrove /AUTOMATE PATH...\n";
 
 void NoDisplay(const std::string& why) {
@@ -65,6 +68,8 @@ int main(int argc, char** argv) {
         std::printf("Wavetrove %s\n", WAVETROVE_VERSION);
         return 0;
     }
+    // The update check alone: no window and no display needed.
+    if (argc == 2 && std::strcmp(argv[1], "--check-updates") == 0) return CheckUpdatesOnConsole(argc, argv);
     // Qt would end in an abort and a core dump; a chosen platform (offscreen, say) is left to Qt.
     if (!Set("QT_QPA_PLATFORM") && !Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
         NoDisplay("neither DISPLAY nor WAYLAND_DISPLAY is set");

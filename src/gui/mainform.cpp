@@ -44,6 +44,9 @@
 #include "gui/opusencoderform.h"
 #include "gui/overwritedialog.h"
 #include "gui/progressform.h"
+#include "gui/propertiesform.h"
+#include "gui/settingsform.h"
+#include "gui/versioncheck.h"
 #include "wvt/settings.h"
 #include "wvt/transcoder.h"
 #include "gui/waitform.h"
@@ -123,7 +126,11 @@ void Tmainform::FormCreate() {
     transcoder_ = std::make_unique<Transcoder>(*decoders_, *encoders_, *this);
     setAcceptDrops(true);
 
-    setWindowTitle(QStringLiteral("Wavetrove ") + QStringLiteral(WAVETROVE_VERSION));
+    versionCheck_ = std::make_unique<TVersionCheck>(this);
+    versionCheck_->addresses = ReadUpdateAddresses(QString::fromStdString(SettingsFile().string()));
+    versionCheck_->reportErrors = true;
+    versionCheck_->askOnNewVersion = true;
+    setWindowTitle(versionCheck_->productName + QLatin1Char(' ') + versionCheck_->ownVersion);
     helpFile_ = Q(ProgramFolder()) + QStringLiteral("wavetrove.html");
 
     config loaded;
@@ -140,6 +147,10 @@ void Tmainform::FormCreate() {
     formatbox_->setCurrentIndex(Config.codec);
     button3_->setEnabled(encoders_->Item(static_cast<size_t>(Config.codec)).HasOptions());
     connect(formatbox_, &QComboBox::currentIndexChanged, this, &Tmainform::formatboxChange);
+
+    // Made here, after the settings are loaded (also unattended): its creation holds the thread count to
+    // the processors there are, and the same-folder box below unchecks its "open the folder" box.
+    settingsForm_ = new Tsettingsform(FileVersion(), this);
 
     // Setting the boxes from code runs their handlers, as a click does.
     keepfolders_->setChecked(Config.keepfolder);
@@ -165,6 +176,7 @@ void Tmainform::FormCreate() {
         intake_->RequestStop();
         transcoder_->Cancel();
     };
+    propertiesForm_ = new TPropertiesForm(*decoders_, *model_, this);
     progressForm_ = new TProgressForm(this);
     progressForm_->SetReadings(
         {[this] { return transcoder_->Progress(); }, [this] { return transcoder_->Skipped(); },
@@ -251,16 +263,17 @@ void Tmainform::BuildControls() {
             auto* menu = new QMenu(helpButton_);
             QAction* updates = menu->addAction(QStringLiteral("Check for Updates..."));
             updates->setObjectName(QStringLiteral("checkUpdates"));
-            updates->setVisible(false);  // the update check is not part of this build yet
+            connect(updates, &QAction::triggered, this, &Tmainform::Checkupdates1Click);
             helpButton_->setMenu(menu);
             bar->addWidget(helpButton_);
         } else {
             bar->addAction(action);
         }
     }
-    // The properties and settings windows are not part of this build yet.
-    Action(QStringLiteral("tool_properties"))->setEnabled(false);
-    Action(QStringLiteral("tool_settings"))->setEnabled(false);
+    connect(Action(QStringLiteral("tool_properties")), &QAction::triggered, this,
+            &Tmainform::FileProperties1Click);
+    connect(Action(QStringLiteral("tool_settings")), &QAction::triggered, this,
+            &Tmainform::settingsbuttonClick);
     connect(Action(QStringLiteral("tool_addFile")), &QAction::triggered, this, &Tmainform::AddFiles);
     connect(Action(QStringLiteral("tool_addFolder")), &QAction::triggered, this, &Tmainform::AddFolder1Click);
     connect(Action(QStringLiteral("tool_remove")), &QAction::triggered, this, &Tmainform::delete_);
@@ -278,6 +291,7 @@ void Tmainform::BuildControls() {
             [this] { validatecheckbox(); });
     connect(list_->Header(), &TListHeader::CheckBoxClicked, this, &Tmainform::HeaderCheckBoxClick);
     connect(list_->Header(), &QHeaderView::sectionClicked, this, &Tmainform::VSTHeaderClick);
+    connect(list_, &QAbstractItemView::doubleClicked, this, [this] { FileProperties1Click(); });
 
     formatbox_ = new TFormatBox(central);
     button3_ = new QPushButton(QStringLiteral("Encoder options..."), central);
@@ -328,7 +342,8 @@ void Tmainform::BuildListMenu() {
     add("menu_addcd", "Add Audio CD...", QKeySequence(), &Tmainform::AddAudioCD);
     add("menu_remove", "Remove File...", QKeySequence(Qt::Key_Delete), &Tmainform::delete_);
     add("menu_clear", "Clear All", QKeySequence(), &Tmainform::Clear);
-    add("menu_properties", "File Properties", QKeySequence(Qt::CTRL | Qt::Key_P), nullptr)->setEnabled(false);
+    add("menu_properties", "File Properties", QKeySequence(Qt::CTRL | Qt::Key_P),
+        &Tmainform::FileProperties1Click);
     menu->addSeparator();
     add("menu_convert", "Convert", QKeySequence(Qt::Key_F5), &Tmainform::Convert);
     add("menu_help", "Help", QKeySequence(Qt::Key_F1), &Tmainform::Contents1Click);
@@ -360,6 +375,12 @@ void Tmainform::FormShow() {
         setWindowOpacity(0.0);
     }
     processfolder();
+    // Only a plain start asks for updates, and only when there is somewhere to ask.
+    if (Config.checkupdates && arguments_.isEmpty() && versionCheck_ &&
+        !versionCheck_->addresses.url.isEmpty()) {
+        versionCheck_->reportUpToDate = false;
+        versionCheck_->Check();
+    }
 }
 
 void Tmainform::dragEnterEvent(QDragEnterEvent* event) {
@@ -404,6 +425,7 @@ void Tmainform::samefolderClick(bool checked) {
         w->setEnabled(!checked);
     Config.samefolder = checked;
     if (checked) {
+        if (settingsForm_) settingsForm_->openfolder()->setChecked(false);
         Config.openfolder = false;
         keepfolders_->setChecked(false);
         keepfolders_->setEnabled(false);
@@ -423,6 +445,23 @@ void Tmainform::Contents1Click() {
                     QStringLiteral("Unable to open help file %1").arg(file));
 }
 
+void Tmainform::FileProperties1Click() {
+    const std::vector<int> rows = list_->SelectedRows();
+    if (rows.empty()) return;
+    propertiesForm_->setnode(rows.front());
+    propertiesForm_->exec();
+}
+
+void Tmainform::Checkupdates1Click() {
+    if (!versionCheck_) return;
+    versionCheck_->reportUpToDate = true;
+    versionCheck_->Check();
+}
+
+void Tmainform::settingsbuttonClick() {
+    settingsForm_->ShowGeneral();
+}
+
 bool Tmainform::FormCloseQuery() {
     if (!Busy()) return true;
     ShowMessage(this, QMessageBox::Warning, QStringLiteral("Operation in progress"),
@@ -438,6 +477,7 @@ void Tmainform::FormClose() {
     Config.height = height();
     for (int i = 0; i < 4; ++i) Config.col[static_cast<size_t>(i)] = list_->Header()->sectionSize(i);
     SaveSettings(Config);
+    versionCheck_.reset();  // a running check is abandoned, silently
     intake_->ClearPending();
 }
 

@@ -28,9 +28,12 @@ class TFormatBox;
 class TIntake;
 class TOverwriteDialog;
 class TProgressForm;
+class TPropertiesForm;
 class TWaitForm;
 class TWAVEncoderForm;
 class Transcoder;
+class TVersionCheck;
+class Tsettingsform;
 
 class Tmainform : public QMainWindow, public FrontEnd {
     Q_OBJECT
@@ -72,6 +75,9 @@ class Tmainform : public QMainWindow, public FrontEnd {
     void samefolderClick(bool checked);
     void keepfoldersClick(bool checked);
     void Contents1Click();
+    void settingsbuttonClick();
+    void FileProperties1Click();
+    void Checkupdates1Click();
 
     // FrontEnd.
     void RunOnMain(const std::function<void()>& work) override;
@@ -100,6 +106,9 @@ class Tmainform : public QMainWindow, public FrontEnd {
     TOverwriteDialog* OverwriteDialog() const { return overwriteDialog_; }
     TWAVEncoderForm* WAVEncoderForm() const { return wavForm_; }
     TCDForm* CDForm() const { return cdForm_; }
+    Tsettingsform* SettingsForm() const { return settingsForm_; }
+    TPropertiesForm* PropertiesForm() const { return propertiesForm_; }
+    TVersionCheck* VersionCheck() const { return versionCheck_.get(); }
     Transcoder& Engine() const { return *transcoder_; }
     const TIntake& Intake() const { return *intake_; }
     const std::vector<std::string>& FolderQueue() const { return folderQueue_; }
@@ -148,6 +157,9 @@ class Tmainform : public QMainWindow, public FrontEnd {
     TOverwriteDialog* overwriteDialog_ = nullptr;
     TWAVEncoderForm* wavForm_ = nullptr;
     TCDForm* cdForm_ = nullptr;
+    Tsettingsform* settingsForm_ = nullptr;
+    TPropertiesForm* propertiesForm_ = nullptr;
+    std::unique_ptr<TVersionCheck> versionCheck_;
     QToolButton* addFileButton_ = nullptr;
 
     bool automation_ = false;

@@ -1,13 +1,17 @@
 // Default message boxes and file dialogs, and the hooks that replace them.
 #include "gui/messages.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QUrl>
 
 namespace {
 MessageHook gMessage;
 OpenFilesHook gOpenFiles;
 FolderHook gFolder;
 SaveNameHook gSaveName;
+QuestionHook gQuestion;
+OpenUrlHook gOpenUrl;
 }  // namespace
 
 void SetMessageHook(MessageHook hook) {
@@ -21,6 +25,24 @@ void SetFolderHook(FolderHook hook) {
 }
 void SetSaveNameHook(SaveNameHook hook) {
     gSaveName = std::move(hook);
+}
+
+void SetQuestionHook(QuestionHook hook) {
+    gQuestion = std::move(hook);
+}
+void SetOpenUrlHook(OpenUrlHook hook) {
+    gOpenUrl = std::move(hook);
+}
+
+bool AskYesNo(QWidget* owner, const QString& caption, const QString& text) {
+    if (gQuestion) return gQuestion(owner, caption, text);
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, owner);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool OpenAddress(const QUrl& url) {
+    if (gOpenUrl) return gOpenUrl(url);
+    return QDesktopServices::openUrl(url);
 }
 
 void ShowMessage(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text) {
