@@ -13,12 +13,9 @@
 #include "decoder/manager.h"
 #include "decoder/reader.h"
 #include "gui/fileslist.h"
+#include "gui/icons.h"
 
 namespace {
-
-QIcon Icon(const char* name) {
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
-}
 
 struct Group {
     const char* name;
@@ -170,7 +167,7 @@ void TPropertiesForm::BuildTable() {
     bold.setBold(true);
     for (const Group& group : kGroups) {
         auto* top = new QTreeWidgetItem(vst3_, QStringList{QString::fromLatin1(group.name)});
-        top->setIcon(0, Icon(group.icon));
+        top->setIcon(0, WhiteIcon(group.icon));
         for (int column = 0; column < 2; ++column) {
             top->setBackground(column, kGroupBackground);
             top->setForeground(column, Qt::white);
@@ -180,7 +177,7 @@ void TPropertiesForm::BuildTable() {
             auto* entry = new QTreeWidgetItem(
                 top, QStringList{QString::fromLatin1(group.labels[static_cast<size_t>(i)]),
                                  values_[static_cast<size_t>(group.first + i)]});
-            entry->setIcon(0, Icon("chevron"));
+            entry->setIcon(0, SelectableIcon("chevron"));
             const QColor background = i % 2 == 1 ? kOddBackground : QColor(Qt::white);
             for (int column = 0; column < 2; ++column) {
                 entry->setBackground(column, background);

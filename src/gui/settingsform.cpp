@@ -18,14 +18,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "gui/icons.h"
 #include "wvt/config.h"
 #include "wvt/settings.h"
-
-namespace {
-QIcon Icon(const char* name) {
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
-}
-}  // namespace
 
 QValidator::State TThreadCountBox::validate(QString& text, int&) const {
     const QString body = text.trimmed();
@@ -90,7 +85,7 @@ Tsettingsform::Tsettingsform(const QString& fileVersion, QWidget* parent) : QDia
          {Entry{"General", "settings"}, Entry{"Performance", "noun-slow-2007257"},
           Entry{"Overwrite", "refresh-reload-update-svgrepo-com"}, Entry{"About", "info-svgrepo-com"}}) {
         auto* item = new QTreeWidgetItem(nav_, QStringList{QString::fromLatin1(e.text)});
-        item->setIcon(0, Icon(e.icon));
+        item->setIcon(0, SelectableIcon(e.icon));
     }
 
     pages_ = new QStackedWidget(this);
@@ -158,7 +153,7 @@ Tsettingsform::Tsettingsform(const QString& fileVersion, QWidget* parent) : QDia
     auto* logo = new QLabel(about);
     logo->setObjectName(QStringLiteral("logo"));
     logo->setFixedSize(44, 44);
-    logo->setPixmap(Icon("wavetrove").pixmap(44, 44));
+    logo->setPixmap(NamedIcon("wavetrove").pixmap(44, 44));
     logo->setScaledContents(true);
     auto* texts = new QVBoxLayout;
     auto* product = new QLabel(QStringLiteral("Wavetrove"), about);
