@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <string>
 #include <vector>
 
 namespace tagwrapper {
@@ -58,6 +59,14 @@ TagLib::PropertyMap ReadProperties(TagLib::File& file) {
         if (!properties.contains(key) && !values.isEmpty()) properties.insert(key, values);
     }
     return properties;
+}
+
+// iTunSMPB describes the encoder delay and padding of one particular encoding: the source's is wrong for
+// every output (an AAC writer stores its own), whatever its spelling or its tag format.
+bool DescribesAnEncoding(const String& key) {
+    const std::string upper = key.upper().to8Bit(true);
+    const std::string name = "ITUNSMPB";
+    return upper == name || (upper.size() > name.size() && upper.ends_with(":" + name));
 }
 
 void WriteFreeform(TagLib::MP4::File& file, const TagLib::PropertyMap& refused) {
@@ -231,7 +240,11 @@ void WritePictures(TagLib::File& file, const std::vector<Picture>& pictures) {
 
 void CopyTags(TagLib::File& source, TagLib::File& destination) {
     // Everything is read before anything is written, in case source and destination are one file.
-    const TagLib::PropertyMap incoming = ReadProperties(source);
+    TagLib::PropertyMap incoming = ReadProperties(source);
+    TagLib::StringList dropped;
+    for (const auto& [key, values] : incoming)
+        if (DescribesAnEncoding(key)) dropped.append(key);
+    for (const String& key : dropped) incoming.erase(key);
     const std::vector<Picture> pictures = ReadPictures(source);
     TagLib::PropertyMap merged = destination.properties();
     for (const auto& [key, values] : incoming) merged.replace(key, values);

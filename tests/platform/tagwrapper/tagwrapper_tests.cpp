@@ -354,6 +354,36 @@ TEST_F(TagWrapper, CustomKeySurvivesTheWayThroughM4a) {
     EXPECT_EQ(Read(mp3).title, "T");
 }
 
+// iTunSMPB describes one encoding's delay and padding: a source's, in any spelling, reaches no output,
+// while a custom key beside it does.
+TEST_F(TagWrapper, GaplessInfoOfTheSourceIsNotCopied) {
+    const std::string smpb = "' 00000000 00000840 000001C0 0000000000015888'";
+    for (const auto& [from, key] : {std::pair{"flac", "ITUNSMPB"}, std::pair{"flac", "iTunSMPB"},
+                                    std::pair{"mp3", "iTunSMPB"}, std::pair{"ogg", "itunsmpb"}}) {
+        for (const char* to : {"flac", "m4a", "mp3"}) {
+            SCOPED_TRACE(std::string(from) + " " + key + " -> " + to);
+            TempDir dir;
+            const fs::path source =
+                MakeAudio(dir, std::string("source.") + from,
+                          std::string("-metadata ") + key + "=" + smpb + " -metadata WAVETROVE_CUSTOM=kept");
+            ASSERT_EQ(ProbeTags(source).count("itunsmpb"), 1u) << "the source has no gapless item";
+            const fs::path target = MakeAudio(dir, std::string("target.") + to);
+            taglib::TagLib_File* in = taglib::taglib_file_newu(source.c_str());
+            taglib::TagLib_File* out = taglib::taglib_file_newu(target.c_str());
+            ASSERT_NE(in, nullptr);
+            ASSERT_NE(out, nullptr);
+            taglib::taglib_tag_copy(in, out);
+            EXPECT_TRUE(taglib::taglib_file_save(out));
+            taglib::taglib_file_free(out);
+            taglib::taglib_file_free(in);
+            const auto probed = ProbeTags(target);
+            EXPECT_EQ(probed.count("itunsmpb"), 0u);
+            EXPECT_EQ(probed.count("comment"), 0u);
+            EXPECT_EQ(probed.count("wavetrove_custom"), 1u);
+        }
+    }
+}
+
 // Cover art has no generic TagLib API; the picture bytes must arrive unchanged in each tag format.
 class CoverCopy : public TagWrapper, public ::testing::WithParamInterface<const char*> {};
 
