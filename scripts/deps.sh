@@ -20,9 +20,30 @@ PACKAGES=(
   libtag1-dev
   # resampling and writers
   libsoxr-dev libmp3lame-dev libflac-dev libopusenc-dev
+  # AAC writer (non-free) and the library's own command-line encoder as its reference
+  libfdk-aac-dev aac-enc
   # reference tools used by tests and benchmarks
   ffmpeg sox lame flac vorbis-tools opus-tools time xvfb xauth cd-paranoia libcddb2-dev
 )
+
+# fdk-aac lives in Debian's non-free component: enable it once, beside the system's own sources.
+NONFREE=/etc/apt/sources.list.d/wavetrove-non-free.sources
+SUDO=
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO=sudo
+fi
+need_update=
+if [ ! -e "$NONFREE" ]; then
+  echo "deps: enabling Debian's non-free component for fdk-aac" >&2
+  $SUDO tee "$NONFREE" >/dev/null <<'SOURCES'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: non-free
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+  need_update=1
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -32,12 +53,10 @@ for p in "${PACKAGES[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+  if [ -n "$need_update" ]; then
+    $SUDO apt-get update -qq
+  fi
   exit 0
-fi
-
-SUDO=
-if [ "$(id -u)" -ne 0 ]; then
-  SUDO=sudo
 fi
 
 echo "deps: installing ${missing[*]}" >&2

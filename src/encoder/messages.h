@@ -35,3 +35,18 @@ inline constexpr const char* kOggInitFailed = "Can not initialize Vorbis encoder
 inline constexpr const char* kOggCreateFailed = "Can not create output file";
 // Shown when loading the Ogg writer's libraries raised.
 inline constexpr const char* kVorbisLoadError = "Vorbis DDL Initialization Error";
+
+// AAC and ALAC writers in MP4, in the order the AAC writer's set-up takes its steps; an ALAC encoder the
+// library cannot make for the format fails with its own text.
+inline constexpr const char* kAacOpenFailed = "Unable to open AAC encoder";
+inline constexpr const char* kAacAotFailed = "Unable to set the AOT";
+inline constexpr const char* kAacSampleRateFailed = "Unable to set the sample rate";
+inline constexpr const char* kAacChannelModeFailed = "Unable to set the channel mode";
+inline constexpr const char* kAacChannelOrderFailed = "Unable to set the wav channel order";
+inline constexpr const char* kAacBitrateFailed = "Unable to set the bitrate";
+inline constexpr const char* kAacTransmuxFailed = "Unable to set the ADTS transmux";
+inline constexpr const char* kAacAfterburnerFailed = "Unable to set the afterburner mode";
+inline constexpr const char* kAacInitFailed = "Unable to initialize the encoder";
+inline constexpr const char* kAacInfoFailed = "Unable to get the encoder info";
+inline constexpr const char* kMp4CreateFailed = "Unable to create MP4 file";
+inline constexpr const char* kAlacCreateFailed = "Unable to create ALAC encoder";

@@ -69,9 +69,13 @@ const WriterRow kWriters[] = {
     {"AMRwriter", Build::LibraryMissing},
     {"FLACwriter", Build::Works, kFlacInitFailed, kFlacEncoderFailed, HideLibFlac, RestoreLibFlac},
     {"APEwriter", Build::Works, kApeStartFailed, kApeCompressorFailed},
+#if WAVETROVE_HAVE_FDKAAC
+    {"AACwriter", Build::Works, kMp4CreateFailed, kDataWriteError},
+#else
     {"AACwriter", Build::LibraryMissing},
+#endif
     {"GSMwriter", Build::Works, kSndfileCreateFailed},
-    {"ALACwriter", Build::LibraryMissing},
+    {"ALACwriter", Build::Works, kMp4CreateFailed, kDataWriteError},
     {"AIFwriter", Build::Works, kSndfileCreateFailed},
     {"Opuswriter", Build::Works, kOpusInitFailed, kDataWriteError},
     {"WVwriter", Build::LibraryMissing},
@@ -432,6 +436,8 @@ const RoundTrip kRoundTrips[] = {
     {"APEwriter", {44100, 2, SampleKind::S16}, nullptr, Compare::Exact},
     {"APEwriter", {96000, 1, SampleKind::S24}, [](config& c) { c.apecompression = 5; }, Compare::Exact},
     {"APEwriter", {22050, 2, SampleKind::U8}, [](config& c) { c.apecompression = 1; }, Compare::Exact},
+    {"ALACwriter", {44100, 2, SampleKind::S16}, nullptr, Compare::Exact},
+    {"ALACwriter", {96000, 1, SampleKind::S24}, [](config& c) { c.alacfastmode = true; }, Compare::Exact},
     // Lossy: the length within the codec's delay and padding, the tone kept.
     {"MP3writer", {44100, 2, SampleKind::S16}, nullptr, Compare::Tolerance, 1152},
     {"MP3writer", {22050, 1, SampleKind::S16}, [](config& c) { c.mp3vbr = true; }, Compare::Tolerance, 576},
@@ -444,10 +450,15 @@ const RoundTrip kRoundTrips[] = {
      [](config& c) { c.opusvbrmode = 0; },
      Compare::Tolerance,
      960},
+// Gapless: FFmpeg decodes the last packet whole.
+#if WAVETROVE_HAVE_FDKAAC
+    {"AACwriter", {44100, 2, SampleKind::S16}, nullptr, Compare::Tolerance, 1023},
+    {"AACwriter", {22050, 1, SampleKind::S16}, [](config& c) { c.aacbitrate = 8; }, Compare::Tolerance, 1023},
+#else
+    {"AACwriter", {44100, 2, SampleKind::S16}, nullptr, Compare::Unavailable},
+#endif
     // Writers whose library is not part of this build yet.
     {"AMRwriter", {8000, 1, SampleKind::S16}, nullptr, Compare::Unavailable},
-    {"AACwriter", {44100, 2, SampleKind::S16}, nullptr, Compare::Unavailable},
-    {"ALACwriter", {44100, 2, SampleKind::S16}, nullptr, Compare::Unavailable},
     {"WVwriter", {44100, 2, SampleKind::S16}, nullptr, Compare::Unavailable},
 };
 
