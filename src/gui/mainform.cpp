@@ -33,6 +33,8 @@
 #include "encoder/writers.h"
 #include "gui/encoderform.h"
 #include "gui/fileslist.h"
+#include "gui/aacencoderform.h"
+#include "gui/alacencoderform.h"
 #include "gui/apeencoderform.h"
 #include "gui/flacencoderform.h"
 #include "gui/formatbox.h"
@@ -195,6 +197,8 @@ void Tmainform::FormCreate() {
     optionsDialogs_.Register(APEwriterClass, new TAPEEncoderForm(this));
     optionsDialogs_.Register(OGGwriterClass, new TOGGEncoderForm(this));
     optionsDialogs_.Register(OpuswriterClass, new TOpusEncoderForm(this));
+    optionsDialogs_.Register(AACwriterClass, new TAACEncoderForm(this));
+    optionsDialogs_.Register(ALACwriterClass, new TALACEncoderForm(this));
     // Every other writer with option rows gets the dialog built from them.
     for (size_t index = 0; index < encoders_->Count(); ++index) {
         const EncoderClass& writer = encoders_->Item(index);

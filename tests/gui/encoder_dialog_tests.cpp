@@ -1,6 +1,6 @@
-// The MP3, FLAC, Monkey's Audio, Ogg Vorbis and Opus option dialogs: their texts and lists, loading on every
-// show, storing only on "Ok", stored values outside the lists, and reaching them from the main window's
-// "Encoder options...".
+// The MP3, FLAC, Monkey's Audio, Ogg Vorbis, Opus, AAC and ALAC option dialogs: their texts and lists,
+// loading on every show, storing only on "Ok", stored values outside the lists, and reaching them from the
+// main window's "Encoder options...".
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +16,8 @@
 #include <ostream>
 
 #include "wvt/config.h"
+#include "gui/aacencoderform.h"
+#include "gui/alacencoderform.h"
 #include "gui/apeencoderform.h"
 #include "gui/flacencoderform.h"
 #include "gui/formatbox.h"
@@ -30,13 +32,15 @@
 
 namespace {
 
-enum class Dialog { MP3, FLAC, APE, OGG, Opus };
+enum class Dialog { MP3, FLAC, APE, OGG, Opus, AAC, ALAC };
 
 std::unique_ptr<TEncoderForm> MakeDialog(Dialog which, QWidget* main) {
     if (which == Dialog::MP3) return std::make_unique<TMP3EncoderForm>(main);
     if (which == Dialog::APE) return std::make_unique<TAPEEncoderForm>(main);
     if (which == Dialog::OGG) return std::make_unique<TOGGEncoderForm>(main);
     if (which == Dialog::Opus) return std::make_unique<TOpusEncoderForm>(main);
+    if (which == Dialog::AAC) return std::make_unique<TAACEncoderForm>(main);
+    if (which == Dialog::ALAC) return std::make_unique<TALACEncoderForm>(main);
     return std::make_unique<TFLACEncoderForm>(main);
 }
 
@@ -114,7 +118,11 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{Dialog::OGG, "chLabel", "Mode: "}, TextCase{Dialog::OGG, "Label6", "Output Quality:"},
         TextCase{Dialog::Opus, "", "Opus Encoder Options"}, TextCase{Dialog::Opus, "srLabel", "Samplerate:"},
         TextCase{Dialog::Opus, "chLabel", "Mode: "}, TextCase{Dialog::Opus, "Label1", "Encoding:"},
-        TextCase{Dialog::Opus, "Label2", "Bitrate:"}));
+        TextCase{Dialog::Opus, "Label2", "Bitrate:"}, TextCase{Dialog::AAC, "", "AAC Encoder Options"},
+        TextCase{Dialog::AAC, "srLabel", "Samplerate:"}, TextCase{Dialog::AAC, "chLabel", "Mode: "},
+        TextCase{Dialog::AAC, "Label2", "Bitrate:"}, TextCase{Dialog::ALAC, "", "ALAC Encoder Options"},
+        TextCase{Dialog::ALAC, "srLabel", "Samplerate:"}, TextCase{Dialog::ALAC, "chLabel", "Mode: "},
+        TextCase{Dialog::ALAC, "fastmode", "Fast Mode"}));
 
 struct ListCase {
     Dialog dialog;
@@ -170,7 +178,21 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{Dialog::Opus,
                  "bitratebox",
                  {"510", "320", "256", "224", "192", "160", "128", "112", "96", "80", "64", "56", "48", "40",
-                  "32", "24", "16", "8"}}));
+                  "32", "24", "16", "8"}},
+        ListCase{Dialog::AAC,
+                 "srbox",
+                 {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000", "24000", "22050",
+                  "16000", "12000", "11025", "8000"}},
+        ListCase{Dialog::AAC, "chbox", {"Same As Original", "Stereo", "Mono"}},
+        ListCase{
+            Dialog::AAC,
+            "bitratebox",
+            {"320", "256", "192", "160", "128", "112", "96", "80", "64", "56", "48", "44", "32", "16", "12"}},
+        ListCase{Dialog::ALAC,
+                 "srbox",
+                 {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000", "24000", "22050",
+                  "16000", "12000", "11025", "8000"}},
+        ListCase{Dialog::ALAC, "chbox", {"Same As Original", "Stereo", "Mono"}}));
 
 TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
     struct Case {
@@ -192,7 +214,8 @@ TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
 
 // The dialogs have a fixed size, so a layout that needs more room than they give would clip controls.
 TEST_F(DialogTest, EveryControlFitsTheFixedSize) {
-    for (Dialog which : {Dialog::MP3, Dialog::FLAC, Dialog::APE, Dialog::OGG, Dialog::Opus}) {
+    for (Dialog which :
+         {Dialog::MP3, Dialog::FLAC, Dialog::APE, Dialog::OGG, Dialog::Opus, Dialog::AAC, Dialog::ALAC}) {
         auto dialog = MakeDialog(which, &main_);
         dialog->show();
         QApplication::processEvents();
@@ -347,6 +370,78 @@ TEST_P(FlacStoreTest, ShowsTheSettingsAndStoresEveryControlOnlyOnOk) {
 INSTANTIATE_TEST_SUITE_P(OkAndCancel, FlacStoreTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Ok" : "Cancel"; });
 
+// The AAC and ALAC dialogs show every setting they edit, store every control on "Ok" and nothing on
+// "Cancel"; settings they do not edit (another writer's, the stored-only alacbps) stay as they are.
+struct M4aStoreCase {
+    Dialog dialog;
+    bool ok;
+};
+void PrintTo(const M4aStoreCase& c, std::ostream* os) {
+    *os << (c.dialog == Dialog::AAC ? "AAC" : "ALAC") << (c.ok ? " Ok" : " Cancel");
+}
+
+class M4aStoreTest : public DialogTest, public ::testing::WithParamInterface<M4aStoreCase> {};
+
+TEST_P(M4aStoreTest, ShowsTheSettingsAndStoresEveryControlOnlyOnOk) {
+    const M4aStoreCase& c = GetParam();
+    Config.aacsamplerate = 3, Config.aacmode = 1, Config.aacbitrate = 9;
+    Config.alacsamplerate = 6, Config.alacmode = 2, Config.alacfastmode = true, Config.alacbps = 1;
+    Config.opusbitrate = 2;  // another writer's setting
+    const config before = Config;
+    auto dialog = MakeDialog(c.dialog, &main_);
+    auto* srbox = dialog->findChild<QComboBox*>("srbox");
+    auto* chbox = dialog->findChild<QComboBox*>("chbox");
+    auto* bitratebox = dialog->findChild<QComboBox*>("bitratebox");
+    auto* fastmode = dialog->findChild<QCheckBox*>("fastmode");
+    ASSERT_TRUE(srbox && chbox);
+    ASSERT_EQ(bitratebox != nullptr, c.dialog == Dialog::AAC);
+    ASSERT_EQ(fastmode != nullptr, c.dialog == Dialog::ALAC);
+    int srate = -1, mode = -1, bitrate = -1;
+    bool fast = false;
+    RunDialog(
+        *dialog,
+        [&] {
+            srate = srbox->currentIndex();
+            mode = chbox->currentIndex();
+            srbox->setCurrentIndex(11);
+            chbox->setCurrentIndex(0);
+            if (bitratebox) {
+                bitrate = bitratebox->currentIndex();
+                bitratebox->setCurrentIndex(14);
+            }
+            if (fastmode) {
+                fast = fastmode->isChecked();
+                fastmode->setChecked(false);
+            }
+        },
+        c.ok);
+
+    config expected = before;
+    if (c.dialog == Dialog::AAC) {
+        EXPECT_EQ(srate, 3);
+        EXPECT_EQ(mode, 1);
+        EXPECT_EQ(bitrate, 9);
+        if (c.ok) expected.aacsamplerate = 11, expected.aacmode = 0, expected.aacbitrate = 14;
+    } else {
+        EXPECT_EQ(srate, 6);
+        EXPECT_EQ(mode, 2);
+        EXPECT_TRUE(fast);
+        if (c.ok) expected.alacsamplerate = 11, expected.alacmode = 0, expected.alacfastmode = false;
+    }
+    EXPECT_TRUE(Config == expected);
+    EXPECT_EQ(Config.aacbitrate, expected.aacbitrate);
+    EXPECT_EQ(Config.alacfastmode, expected.alacfastmode);
+}
+
+INSTANTIATE_TEST_SUITE_P(OkAndCancel, M4aStoreTest,
+                         ::testing::Values(M4aStoreCase{Dialog::AAC, true}, M4aStoreCase{Dialog::AAC, false},
+                                           M4aStoreCase{Dialog::ALAC, true},
+                                           M4aStoreCase{Dialog::ALAC, false}),
+                         [](const auto& info) {
+                             return std::string(info.param.dialog == Dialog::AAC ? "AAC" : "ALAC") +
+                                    (info.param.ok ? "_Ok" : "_Cancel");
+                         });
+
 // A dialog made once for the whole run must show the settings as they are now, not the edits a
 // cancelled showing left in its controls, nor the values it had when it was created.
 TEST_F(DialogTest, EveryShowingReloadsTheSettings) {
@@ -427,29 +522,35 @@ TEST_P(OutOfRangeTest, ShowsWhatTheWriterUsesAndOkKeepsIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Stored, OutOfRangeTest,
-    ::testing::Values(OutOfRangeCase{"Mp3BitrateToDefault128", Dialog::MP3, &config::mp3bitrate, 15, 5},
-                      OutOfRangeCase{"Mp3NegativeBitrate", Dialog::MP3, &config::mp3bitrate, -1, 5},
-                      OutOfRangeCase{"Mp3RateToSameAsOriginal", Dialog::MP3, &config::mp3srate, 10, 0},
-                      OutOfRangeCase{"Mp3ModeToStereo", Dialog::MP3, &config::mp3mode, 5, 1},
-                      OutOfRangeCase{"Mp3QualityAboveTop", Dialog::MP3, &config::mp3vbrquality, 12, 9},
-                      OutOfRangeCase{"Mp3QualityBelowBottom", Dialog::MP3, &config::mp3vbrquality, -4, 0},
-                      OutOfRangeCase{"FlacRateToSameAsOriginal", Dialog::FLAC, &config::flacsamplerate, 13,
-                                     0},
-                      OutOfRangeCase{"FlacModeToMono", Dialog::FLAC, &config::flacmode, 3, 2},
-                      OutOfRangeCase{"FlacLevelAboveTop", Dialog::FLAC, &config::flaccompression, 9, 8},
-                      OutOfRangeCase{"FlacLevelBelowBottom", Dialog::FLAC, &config::flaccompression, -1, 0},
-                      OutOfRangeCase{"ApeRateToSameAsOriginal", Dialog::APE, &config::apesamplerate, 13, 0},
-                      OutOfRangeCase{"ApeModeToMono", Dialog::APE, &config::apemode, 3, 2},
-                      OutOfRangeCase{"ApeLevelAboveTop", Dialog::APE, &config::apecompression, 9, 5},
-                      OutOfRangeCase{"ApeLevelBelowBottom", Dialog::APE, &config::apecompression, 0, 1},
-                      OutOfRangeCase{"OggRateToSameAsOriginal", Dialog::OGG, &config::oggsrate, 13, 0},
-                      OutOfRangeCase{"OggModeToMono", Dialog::OGG, &config::oggmode, 3, 2},
-                      OutOfRangeCase{"OggQualityAboveTop", Dialog::OGG, &config::oggquality, 11, 10},
-                      OutOfRangeCase{"OggQualityBelowBottom", Dialog::OGG, &config::oggquality, -1, 0},
-                      OutOfRangeCase{"OpusRateToSameAsOriginal", Dialog::Opus, &config::opussamplerate, 6, 0},
-                      OutOfRangeCase{"OpusModeToMono", Dialog::Opus, &config::opusmode, 3, 2},
-                      OutOfRangeCase{"OpusBitrateTo128", Dialog::Opus, &config::opusbitrate, 18, 6},
-                      OutOfRangeCase{"OpusNegativeBitrate", Dialog::Opus, &config::opusbitrate, -1, 6}),
+    ::testing::Values(
+        OutOfRangeCase{"Mp3BitrateToDefault128", Dialog::MP3, &config::mp3bitrate, 15, 5},
+        OutOfRangeCase{"Mp3NegativeBitrate", Dialog::MP3, &config::mp3bitrate, -1, 5},
+        OutOfRangeCase{"Mp3RateToSameAsOriginal", Dialog::MP3, &config::mp3srate, 10, 0},
+        OutOfRangeCase{"Mp3ModeToStereo", Dialog::MP3, &config::mp3mode, 5, 1},
+        OutOfRangeCase{"Mp3QualityAboveTop", Dialog::MP3, &config::mp3vbrquality, 12, 9},
+        OutOfRangeCase{"Mp3QualityBelowBottom", Dialog::MP3, &config::mp3vbrquality, -4, 0},
+        OutOfRangeCase{"FlacRateToSameAsOriginal", Dialog::FLAC, &config::flacsamplerate, 13, 0},
+        OutOfRangeCase{"FlacModeToMono", Dialog::FLAC, &config::flacmode, 3, 2},
+        OutOfRangeCase{"FlacLevelAboveTop", Dialog::FLAC, &config::flaccompression, 9, 8},
+        OutOfRangeCase{"FlacLevelBelowBottom", Dialog::FLAC, &config::flaccompression, -1, 0},
+        OutOfRangeCase{"ApeRateToSameAsOriginal", Dialog::APE, &config::apesamplerate, 13, 0},
+        OutOfRangeCase{"ApeModeToMono", Dialog::APE, &config::apemode, 3, 2},
+        OutOfRangeCase{"ApeLevelAboveTop", Dialog::APE, &config::apecompression, 9, 5},
+        OutOfRangeCase{"ApeLevelBelowBottom", Dialog::APE, &config::apecompression, 0, 1},
+        OutOfRangeCase{"OggRateToSameAsOriginal", Dialog::OGG, &config::oggsrate, 13, 0},
+        OutOfRangeCase{"OggModeToMono", Dialog::OGG, &config::oggmode, 3, 2},
+        OutOfRangeCase{"OggQualityAboveTop", Dialog::OGG, &config::oggquality, 11, 10},
+        OutOfRangeCase{"OggQualityBelowBottom", Dialog::OGG, &config::oggquality, -1, 0},
+        OutOfRangeCase{"OpusRateToSameAsOriginal", Dialog::Opus, &config::opussamplerate, 6, 0},
+        OutOfRangeCase{"OpusModeToMono", Dialog::Opus, &config::opusmode, 3, 2},
+        OutOfRangeCase{"OpusBitrateTo128", Dialog::Opus, &config::opusbitrate, 18, 6},
+        OutOfRangeCase{"OpusNegativeBitrate", Dialog::Opus, &config::opusbitrate, -1, 6},
+        OutOfRangeCase{"AacRateToSameAsOriginal", Dialog::AAC, &config::aacsamplerate, 13, 0},
+        OutOfRangeCase{"AacModeToMono", Dialog::AAC, &config::aacmode, 3, 2},
+        OutOfRangeCase{"AacBitrateTo128", Dialog::AAC, &config::aacbitrate, 15, 4},
+        OutOfRangeCase{"AacNegativeBitrate", Dialog::AAC, &config::aacbitrate, -1, 4},
+        OutOfRangeCase{"AlacRateToSameAsOriginal", Dialog::ALAC, &config::alacsamplerate, -2, 0},
+        OutOfRangeCase{"AlacModeToMono", Dialog::ALAC, &config::alacmode, 9, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The WAV/AIFF dialog shows a stored mode outside its list as "Mono", as the writer uses it, and a rate or
