@@ -15,7 +15,7 @@ SECONDS_PER_FILE=${1:-120}
 FILES=${2:-8}
 RUNS=${3:-3}
 shift $(($# < 3 ? $# : 3))
-ALL_ROWS=(mp3 flac wav ape ape4 ogg opus)
+ALL_ROWS=(mp3 flac wav ape ape4 ogg opus aac alac)
 ROWS=("$@")
 [ ${#ROWS[@]} -gt 0 ] || ROWS=("${ALL_ROWS[@]}")
 
@@ -61,6 +61,19 @@ row_opus() {
   TOOL='opusenc --quiet --bitrate 128 --cvbr "$1" "$2.opus"'
   EXT=opus TARGET=-
 }
+# fdk-aac's own encoder with the writer's library and settings (128 kbit/s AAC-LC, afterburner). It writes
+# ADTS whatever the name; the .m4a name only lets both sides be counted alike.
+row_aac() {
+  PROG=(-f aac)
+  TOOL='aac-enc -r 128000 -t 2 -a 1 "$1" "$2.m4a" >/dev/null'
+  EXT=m4a TARGET=1.10
+}
+# FFmpeg's ALAC encoder, the one the writer's ALAC library is built on.
+row_alac() {
+  PROG=(-f alac)
+  TOOL='ffmpeg -nostdin -v error -y -i "$1" -c:a alac "$2.m4a"'
+  EXT=m4a TARGET=1.10
+}
 
 # The program's first output must decode to its source, by FFmpeg and by the reference tool, or the row
 # measures a broken file.
@@ -71,6 +84,18 @@ verify_ape() {
   local said
   said=$(jmac v "$f" 2>&1)
   if grep -qiE 'exception|error|invalid' <<<"$said"; then echo "verify: jmac v $f: $said" >&2; exit 1; fi
+}
+
+# The ALAC row's first output must decode to its source, the AAC row's must be AAC-LC at the source's rate.
+verify_m4a() {
+  local f=$OUT/src1.m4a
+  if [ "$row" = alac ]; then
+    [ "$(ffmpeg -nostdin -v error -i "$f" -f s16le - | md5sum)" = "$(ffmpeg -nostdin -v error -i "$CORPUS/src1.wav" -f s16le - | md5sum)" ] ||
+      { echo "verify: $f does not decode to its source" >&2; exit 1; }
+  else
+    [ "$(ffprobe -v error -show_entries stream=codec_name,profile,sample_rate -of csv=p=0 "$f")" = "aac,LC,44100" ] ||
+      { echo "verify: $f is not AAC-LC at 44100 Hz" >&2; exit 1; }
+  fi
 }
 
 for row in "${ROWS[@]}"; do
