@@ -17,6 +17,7 @@ struct Api {
     void* module = nullptr;
     decltype(&::taglib_set_strings_unicode) set_strings_unicode = nullptr;
     decltype(&::taglib_file_newu) file_newu = nullptr;
+    decltype(&::taglib_file_new_as) file_new_as = nullptr;
     decltype(&::taglib_file_tag) file_tag = nullptr;
     decltype(&::taglib_tag_title) tag_title = nullptr;
     decltype(&::taglib_tag_artist) tag_artist = nullptr;
@@ -74,8 +75,9 @@ bool Bind(void* module, const char* name, Function& slot) {
 bool BindAll(void* module, Api& api) {
     api.module = module;
     return Bind(module, "taglib_set_strings_unicode", api.set_strings_unicode) &&
-           Bind(module, "taglib_file_newu", api.file_newu) && Bind(module, "taglib_file_tag", api.file_tag) &&
-           Bind(module, "taglib_tag_title", api.tag_title) &&
+           Bind(module, "taglib_file_newu", api.file_newu) &&
+           Bind(module, "taglib_file_new_as", api.file_new_as) &&
+           Bind(module, "taglib_file_tag", api.file_tag) && Bind(module, "taglib_tag_title", api.tag_title) &&
            Bind(module, "taglib_tag_artist", api.tag_artist) &&
            Bind(module, "taglib_tag_album", api.tag_album) &&
            Bind(module, "taglib_tag_genre", api.tag_genre) &&
@@ -130,6 +132,11 @@ void taglib_set_strings_unicode(bool on) {
 TagLib_File* taglib_file_newu(const char* utf8Path) {
     if (!gApi.module) return nullptr;
     return reinterpret_cast<TagLib_File*>(gApi.file_newu(utf8Path));
+}
+
+TagLib_File* taglib_file_new_as(const char* utf8Path, const char* extension) {
+    if (!gApi.module) return nullptr;
+    return reinterpret_cast<TagLib_File*>(gApi.file_new_as(utf8Path, extension));
 }
 
 TagLib_Tag* taglib_file_tag(TagLib_File* file) {

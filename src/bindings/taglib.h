@@ -18,6 +18,8 @@ bool IsLoaded();
 // Each call forwards to the library; while it is not loaded they answer null / 0 / false / "".
 void taglib_set_strings_unicode(bool on);
 TagLib_File* taglib_file_newu(const char* utf8Path);
+// Opens `utf8Path` with the type a file named "*." `extension` would get (for outputs under temporary names).
+TagLib_File* taglib_file_new_as(const char* utf8Path, const char* extension);
 TagLib_Tag* taglib_file_tag(TagLib_File* file);
 const char* taglib_tag_title(TagLib_Tag* tag);  // UTF-8, valid until taglib_tag_free_strings; never null
 const char* taglib_tag_artist(TagLib_Tag* tag);

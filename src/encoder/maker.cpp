@@ -51,7 +51,8 @@ bool EncoderClass::WriteTags(const std::string& fileName, const TagFrame& tags) 
     // The Unicode switch is left as reading the source's tags set it, and the texts are not released here:
     // the tag transfer around this call owns both.
     bool result = true;
-    taglib::TagLib_File* file = taglib::taglib_file_newu(fileName.c_str());
+    // The type is this class's, not whatever the name says: the pipeline tags outputs under temporary names.
+    taglib::TagLib_File* file = taglib::taglib_file_new_as(fileName.c_str(), GetExtension().c_str());
     if (!file) return result;
     if (taglib::TagLib_Tag* tag = taglib::taglib_file_tag(file)) {
         taglib::taglib_tag_set_title(tag, tags.title.c_str());

@@ -16,6 +16,11 @@ bool FileExists(const std::string& path) {
     return fs::exists(fs::path(path), ec);  // follows links
 }
 
+// A name is taken when a file has it or an output being written will get it.
+bool Taken(const std::string& path, const NamesInFlight* inFlight) {
+    return (inFlight && inFlight->count(path) > 0) || FileExists(path);
+}
+
 char FoldAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -31,10 +36,11 @@ size_t FindNoCase(const std::string& haystack, const std::string& needle) {
     return std::string::npos;
 }
 
-void OverwriteThroughTemporaryName(NamingOutcome& out, const EncoderClass& writer) {
+void OverwriteThroughTemporaryName(NamingOutcome& out, const EncoderClass& writer,
+                                   const NamesInFlight* inFlight) {
     out.finalOutputName = out.outputName;
     out.replacePending = true;
-    out.outputName = NumberedName(out.outputName, writer.GetExtension());
+    out.outputName = NumberedName(out.outputName, writer.GetExtension(), inFlight);
 }
 
 }  // namespace
@@ -83,16 +89,18 @@ std::string getbasepath(const std::vector<std::string>& paths) {
     return base;
 }
 
-std::string NumberedName(const std::string& outputName, const std::string& extension) {
+std::string NumberedName(const std::string& outputName, const std::string& extension,
+                         const NamesInFlight* inFlight) {
     std::string stem = ChangeFileExt(outputName, "");
     for (long n = 1;; ++n) {
         std::string candidate = stem + "_" + std::to_string(n) + "." + extension;
-        if (!FileExists(candidate)) return candidate;
+        if (!Taken(candidate, inFlight)) return candidate;
     }
 }
 
 NamingOutcome NamingStep(const std::string& sourceName, config& settings, const std::string& basePath,
-                         const EncoderClass& writer, OverwriteState& overwrite, FrontEnd& frontEnd) {
+                         const EncoderClass& writer, OverwriteState& overwrite, FrontEnd& frontEnd,
+                         const NamesInFlight* inFlight) {
     NamingOutcome out;
     if (settings.samefolder) {
         out.outputFolder = ExtractFilePath(sourceName);
@@ -126,7 +134,7 @@ NamingOutcome NamingStep(const std::string& sourceName, config& settings, const 
     }
     out.outputName = ChangeFileExt(out.outputName, "." + writer.GetExtension());
 
-    if (!FileExists(out.outputName)) return out;
+    if (!Taken(out.outputName, inFlight)) return out;
 
     int action = settings.overwrite;  // 0 overwrite, 1 skip, 2 ask, 3 numbered name
     int answer = 0;                   // for "ask": 1 overwrite, 2 skip, 3 new name
@@ -141,11 +149,11 @@ NamingOutcome NamingStep(const std::string& sourceName, config& settings, const 
     }
 
     if (action == 0 || answer == 1) {
-        OverwriteThroughTemporaryName(out, writer);
+        OverwriteThroughTemporaryName(out, writer, inFlight);
     } else if (action == 1 || answer == 2) {
         out.proceed = false;
     } else if (action == 3) {
-        out.outputName = NumberedName(out.outputName, writer.GetExtension());
+        out.outputName = NumberedName(out.outputName, writer.GetExtension(), inFlight);
     } else {  // enter a new name
         std::string chosen;
         if (!frontEnd.AskSaveName(writer.GetFilter(), writer.GetExtension(), out.outputFolder, chosen)) {
@@ -158,7 +166,7 @@ NamingOutcome NamingStep(const std::string& sourceName, config& settings, const 
             // The user agreed to replace an existing file (possibly the source itself). Writing straight
             // over it would lose it when the conversion fails, or destroy the source mid-read: replace it
             // through a temporary name instead, as "Yes" does.
-            if (FileExists(out.outputName)) OverwriteThroughTemporaryName(out, writer);
+            if (Taken(out.outputName, inFlight)) OverwriteThroughTemporaryName(out, writer, inFlight);
         }
     }
     return out;

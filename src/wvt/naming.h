@@ -2,6 +2,7 @@
 // that name exists, and the common base folder of the conversion list for the keep-folders mode.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,10 +38,17 @@ std::string ExtractFilePath(const std::string& fileName);
 // when the paths share no folder.
 std::string getbasepath(const std::vector<std::string>& paths);
 
-// "stem_1.ext", or the first "stem_N.ext" that does not exist yet.
-std::string NumberedName(const std::string& outputName, const std::string& extension);
+// Final names of outputs still being written under their temporary names. The naming step counts them as
+// existing files, so two files of one run never take the same name.
+using NamesInFlight = std::set<std::string>;
+
+// "stem_1.ext", or the first "stem_N.ext" that does not exist yet (nor is in `inFlight`, when given).
+std::string NumberedName(const std::string& outputName, const std::string& extension,
+                         const NamesInFlight* inFlight = nullptr);
 
 // The naming step for `sourceName` (main thread, under the naming lock). May append the delimiter to
-// `settings.output` in keep-folders mode and create the output folders.
+// `settings.output` in keep-folders mode and create the output folders. Names in `inFlight` count as
+// existing files.
 NamingOutcome NamingStep(const std::string& sourceName, config& settings, const std::string& basePath,
-                         const EncoderClass& writer, OverwriteState& overwrite, FrontEnd& frontEnd);
+                         const EncoderClass& writer, OverwriteState& overwrite, FrontEnd& frontEnd,
+                         const NamesInFlight* inFlight = nullptr);

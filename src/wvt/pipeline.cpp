@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "platform/audiodsp/audiodsp.h"
 #include "wvt/config.h"
 #include "wvt/frontend.h"
+#include "wvt/partial.h"
 #include "decoder/manager.h"
 #include "encoder/maker.h"
 #include "encoder/manager.h"
@@ -24,11 +26,6 @@ namespace {
 
 // Largest converter input per call; its output always fits into the work buffer.
 constexpr uint32_t kConverterInput = 8192;
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(fs::path(path), ec);
-}
 
 // Gives `target` the access and modification times of `source`; Linux has no settable creation time.
 void CopyFileTimes(const std::string& source, const std::string& target) {
@@ -84,16 +81,21 @@ bool FileConversion::Open() {
         Fail("no writer for the chosen output format");
         return false;
     }
+    // The writer, its finishing step, the tags and the file times all act on a hidden temporary file;
+    // only a complete output is renamed to the final name, so a crash at any moment leaves either the
+    // old file or nothing under that name.
+    if (replacePending) outputName = finalOutputName;
+    partialName = PartialName(outputName);
     try {
-        writer_ = writerClass->Create(outputName, source_->GetWaveFormat());
+        writer_ = writerClass->Create(partialName, source_->GetWaveFormat());
     } catch (...) {
         writer_.reset();
         Fail(CurrentErrorText());
         return false;
     }
-    // Tags, file times, the rename and the removal of a failed output all concern the file the writer
-    // reports.
-    outputName = writer_->GetFileName();
+    // The rename and the removal of a failed output concern the file the writer reports.
+    partialName = writer_->GetFileName();
+    CrashPoint("opened");
 
     source_->GetTags(tags_);
     const WAVEFORMATEX& wanted = writer_->InputFormat();
@@ -137,6 +139,7 @@ void FileConversion::WriteBlock(const uint8_t* data, uint32_t length) {
     } catch (...) {
         Fail(CurrentErrorText());
     }
+    CrashPoint("written");
 }
 
 void FileConversion::Convert(int k, std::atomic<double>& progress, uint8_t* workBuffer) {
@@ -212,12 +215,14 @@ void FileConversion::Release() {
     if (writer_) {
         // Completing the output can fail (a full disk at the last flush): that fails the file. The
         // writer is finished here, where its error can be caught, before it is destroyed.
+        CrashPoint("finishing");
         try {
             writer_->Finish();
         } catch (...) {
             Fail(CurrentErrorText());
         }
         writer_.reset();
+        CrashPoint("finished");
     }
     source_.reset();
 }
@@ -233,7 +238,9 @@ void FileConversion::TransferTags() {
     if (writerClass->CanCopyTags() && ctx_.decoders.CanCopyTagsOf(sourceName)) {
         taglib::taglib_set_strings_unicode(true);
         taglib::TagLib_File* from = taglib::taglib_file_newu(sourceName.c_str());
-        taglib::TagLib_File* to = taglib::taglib_file_newu(outputName.c_str());
+        // The output still has its temporary name: its type is the writer's.
+        taglib::TagLib_File* to =
+            taglib::taglib_file_new_as(partialName.c_str(), writerClass->GetExtension().c_str());
         if (from && to) {
             taglib::taglib_tag_copy(from, to);
             taglib::taglib_file_save(to);
@@ -242,7 +249,7 @@ void FileConversion::TransferTags() {
         if (from) taglib::taglib_file_free(from);
         taglib::taglib_tag_free_strings();
     } else {
-        writerClass->WriteTags(outputName, tags_);
+        writerClass->WriteTags(partialName, tags_);
     }
 }
 
@@ -258,16 +265,31 @@ int FileConversion::Finish(std::atomic<int>& failedCount) {
             std::lock_guard<std::mutex> lock(ctx_.namingLock);
             TransferTags();
         }
-        if (Config.retaindate) CopyFileTimes(sourceName, outputName);
-        if (replacePending) {
-            // One atomic step: at every moment either the old or the new file is at the final name.
-            if (std::rename(outputName.c_str(), finalOutputName.c_str()) == 0) outputName = finalOutputName;
+        if (Config.retaindate) CopyFileTimes(sourceName, partialName);
+        // On the device before it takes its name, so a power cut after "Done!" leaves no empty file.
+        std::string error = SyncFile(partialName);
+        CrashPoint("renaming");
+        // One atomic step in one folder: at every moment either the old file or the complete new one has
+        // the final name.
+        if (error.empty() && std::rename(partialName.c_str(), outputName.c_str()) != 0)
+            error = std::strerror(errno);
+        if (error.empty()) {
+            partialName.clear();
             replacePending = false;
+            SyncFolderOf(outputName);
+        } else {
+            Fail("the output could not be completed: " + error);
+            status = STATUS_FAILED;
+            failedCount.fetch_add(1, std::memory_order_relaxed);
         }
     }
-    if (status != STATUS_DONE && FileExists(outputName)) {
-        std::error_code ec;
-        fs::remove(outputName, ec);
-    }
+    if (status != STATUS_DONE) DiscardPartial();
     return status;
+}
+
+void FileConversion::DiscardPartial() {
+    if (partialName.empty()) return;
+    std::error_code ec;
+    fs::remove(partialName, ec);
+    partialName.clear();
 }

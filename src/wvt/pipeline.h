@@ -1,6 +1,6 @@
 // The per-file conversion: open a source and a writer with a converter between them, pump the PCM
-// blocks through, release everything, then finish the file (tags, file times, the temporary overwrite
-// name, removal of a failed output) and decide its status.
+// blocks through, release everything, then finish the file (tags, file times, the rename from its
+// temporary name, removal of a failed output) and decide its status.
 #pragma once
 
 #include <atomic>
@@ -54,11 +54,14 @@ class FileConversion {
     FileConversion(const FileConversion&) = delete;
     FileConversion& operator=(const FileConversion&) = delete;
 
-    // Set by the worker and the naming step before Open.
+    // Set by the worker and the naming step before Open. The output is written under `partialName` and
+    // renamed to its final name (`finalOutputName` when `replacePending`, else `outputName`) once complete;
+    // from Open on, `outputName` is that final name.
     std::string sourceName;
     std::string outputName;
     std::string finalOutputName;
     bool replacePending = false;
+    std::string partialName;  // set by Open; empty once renamed or removed
 
     // Main thread: source, writer (by the setting `codec`) and converter. Answers whether it opened.
     bool Open();
@@ -69,6 +72,8 @@ class FileConversion {
     void Release();
     // Worker thread: decides and answers the status; counts a failure in `failedCount`.
     int Finish(std::atomic<int>& failedCount);
+    // Removes the temporary output, if any is left (a file abandoned after an error).
+    void DiscardPartial();
 
     bool failed = false;
     // Why the file failed, for the log: the writer's or the source's own message, or the state that made

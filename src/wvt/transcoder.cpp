@@ -15,8 +15,13 @@
 #include "encoder/maker.h"
 #include "encoder/manager.h"
 #include "wvt/frontend.h"
+#include "wvt/partial.h"
 
 namespace {
+
+// Temporary outputs younger than this are left alone even when their process is gone: the folder may be
+// shared with a run on another machine, whose process ids mean nothing here.
+constexpr long kStalePartialSeconds = 300;
 
 // Worker priorities 0 Idle ... 6 Time Critical as per-thread scheduling. A level the user may not set
 // (raising priority needs privileges) leaves the thread at normal.
@@ -90,6 +95,11 @@ Transcoder::Refusal Transcoder::Convert(const std::vector<ConvertRow>& rows, boo
         if (basePath_.empty()) Config.keepfolder = false;
     }
     overwrite_ = OverwriteState{};
+    {
+        std::lock_guard<std::mutex> lock(namingLock_);
+        inFlight_.clear();
+        sweptFolders_.clear();
+    }
     cancel_.store(false);
 
     // A thread count below one would start nothing and never finish: run at least one worker.
@@ -140,6 +150,7 @@ void Transcoder::Execute(int index) {
         file.sourceName = item.fileName;
         bool proceed = true;
         bool opened = false;
+        std::string finalName;  // claimed in inFlight_ until the file is done
         {
             std::lock_guard<std::mutex> lock(namingLock_);
             frontEnd_.RunOnMain([&] {
@@ -149,13 +160,18 @@ void Transcoder::Execute(int index) {
                         return;  // nothing can be written: the file fails below
                     }
                     const EncoderClass& writerClass = encoders_.Item(static_cast<size_t>(Config.codec));
-                    NamingOutcome named =
-                        NamingStep(item.fileName, Config, basePath_, writerClass, overwrite_, frontEnd_);
+                    NamingOutcome named = NamingStep(item.fileName, Config, basePath_, writerClass,
+                                                     overwrite_, frontEnd_, &inFlight_);
                     proceed = named.proceed;
                     file.outputName = named.outputName;
                     file.finalOutputName = named.finalOutputName;
                     file.replacePending = named.replacePending;
-                    if (proceed) opened = file.Open();
+                    if (proceed) {
+                        finalName = named.replacePending ? named.finalOutputName : named.outputName;
+                        inFlight_.insert(finalName);
+                        SweepFolder(ExtractFilePath(finalName));
+                        opened = file.Open();
+                    }
                 } catch (...) {
                     // The file fails; the naming lock is released by the guard outside.
                     opened = false;
@@ -177,6 +193,10 @@ void Transcoder::Execute(int index) {
                 file.Fail(CurrentErrorText());
                 ReportException(std::current_exception());
                 status = FinishAfterError(file, slot.failed);
+            }
+            {
+                std::lock_guard<std::mutex> lock(namingLock_);
+                inFlight_.erase(finalName);
             }
             nodeUpdate(item, status, file.failReason);
         } else {
@@ -211,10 +231,18 @@ int Transcoder::FinishAfterError(FileConversion& file, std::atomic<int>& failedC
     } catch (...) {
         // Finish itself failed: still count the file and remove what it wrote.
         if (!cancel_.load()) failedCount.fetch_add(1, std::memory_order_relaxed);
-        std::error_code ec;
-        std::filesystem::remove(file.outputName, ec);
+        file.DiscardPartial();
         return cancel_.load() ? STATUS_CANCELED : STATUS_FAILED;
     }
+}
+
+void Transcoder::SweepFolder(const std::string& folder) {
+    const std::string key = folder.empty() ? "./" : folder;
+    if (!sweptFolders_.insert(key).second) return;
+    const int removed = RemoveStalePartials(key, kStalePartialSeconds);
+    if (removed > 0)
+        frontEnd_.AppendLog("Removed " + std::to_string(removed) + " unfinished output" +
+                            (removed == 1 ? "" : "s") + " left by an interrupted conversion in: " + key);
 }
 
 void Transcoder::OnThread() {

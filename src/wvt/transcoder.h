@@ -9,6 +9,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,6 +87,9 @@ class Transcoder {
     // Release and finish of a file whose steps raised; answers its status.
     int FinishAfterError(FileConversion& file, std::atomic<int>& failedCount);
     bool TakeItem(Tqueueitem& item);
+    // Removes stale temporary outputs from `folder` the first time this run writes there (main thread,
+    // under the naming lock), and says so in the log.
+    void SweepFolder(const std::string& folder);
 
     TDecManager& decoders_;
     TEncManager& encoders_;
@@ -100,6 +104,8 @@ class Transcoder {
     std::atomic<bool> busy_{false};
     std::atomic<bool> cancel_{false};
     OverwriteState overwrite_;
+    NamesInFlight inFlight_;              // under namingLock_
+    std::set<std::string> sweptFolders_;  // under namingLock_
     std::string basePath_;
     std::vector<std::unique_ptr<WorkerSlot>> slots_;
     std::vector<std::thread> threads_;

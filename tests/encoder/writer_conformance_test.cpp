@@ -293,6 +293,33 @@ TEST_P(WorkingWriter, TagsReadBackWhereTheClassCopiesThem) {
     taglib::taglib_file_free(tagged);
 }
 
+// The pipeline writes every output under a hidden temporary name that ends in ".partial", tags it there and
+// then renames it: the writer, its tags and the file must not depend on the name's extension.
+TEST_P(WorkingWriter, WorksUnderATemporaryName) {
+    ASSERT_TRUE(taglib::Load());
+    const fs::path partial = dir_ / (".song" + Ext() + ".wvt-1-1.partial");
+    WriteNoise(writer(), partial, 44100);
+    const TagFrame tags = {"Title", "Artist", "Album", "7", "1999", "Rock"};
+    EXPECT_TRUE(writer().WriteTags(partial.string(), tags));
+    const fs::path done = dir_ / ("song" + Ext());
+    fs::rename(partial, done);
+    EXPECT_EQ(FilesIn(dir_.path()), std::vector<std::string>{"song" + Ext()});
+    const auto decoded =
+        testsupport::RunCommand("ffmpeg -nostdin -v error " + std::string(Ext() == ".gsm" ? "-f gsm " : "") +
+                                "-i " + testsupport::ShellQuote(done.string()) + " -f s16le -");
+    EXPECT_EQ(decoded.status, 0);
+    EXPECT_GT(decoded.out.size(), 44100u) << "the renamed file does not decode";
+    if (!writer().CanCopyTags() || (writer().Facts() && !writer().Facts()->writesTags)) return;
+    taglib::TagLib_File* tagged = taglib::taglib_file_newu(done.string().c_str());
+    ASSERT_NE(tagged, nullptr);
+    taglib::TagLib_Tag* tag = taglib::taglib_file_tag(tagged);
+    ASSERT_NE(tag, nullptr);
+    EXPECT_STREQ(taglib::taglib_tag_title(tag), "Title");
+    EXPECT_EQ(taglib::taglib_tag_track(tag), 7u);
+    taglib::taglib_tag_free_strings();
+    taglib::taglib_file_free(tagged);
+}
+
 std::string WriterName(const testing::TestParamInfo<const EncoderClass*>& info) {
     return info.param->Name();
 }

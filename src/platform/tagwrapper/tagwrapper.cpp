@@ -12,12 +12,29 @@
 #include <fileref.h>
 #include <tag.h>
 #include <tfile.h>
+#include <tfilestream.h>
 #include <tstring.h>
 
 #include "platform/tagwrapper/tagcopy.h"
 
+namespace {
+
+// A file stream that answers a name of the caller's choosing: the file reference picks the type by the
+// extension of its stream's name.
+class AliasStream : public TagLib::FileStream {
+  public:
+    AliasStream(const char* path, std::string alias) : TagLib::FileStream(path), alias_(std::move(alias)) {}
+    TagLib::FileName name() const override { return alias_.c_str(); }
+
+  private:
+    std::string alias_;
+};
+
+}  // namespace
+
 struct TagLib_File {
-    TagLib::FileRef ref;
+    std::unique_ptr<AliasStream> stream;  // set when the type was chosen by an extension given apart
+    TagLib::FileRef ref;                  // destroyed before the stream it may read from
 };
 
 namespace {
@@ -105,7 +122,22 @@ TagLib_File* taglib_file_newu(const char* path) {
     try {
         // FileRef picks the type by extension and, failing that, by content; a file of no known type or
         // one TagLib finds invalid gives a null reference.
-        auto file = std::make_unique<TagLib_File>(TagLib_File{TagLib::FileRef(path)});
+        auto file = std::make_unique<TagLib_File>(TagLib_File{nullptr, TagLib::FileRef(path)});
+        if (file->ref.isNull()) return nullptr;
+        return file.release();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+TagLib_File* taglib_file_new_as(const char* path, const char* extension) {
+    if (path == nullptr || *path == '\0' || extension == nullptr || *extension == '\0') return nullptr;
+    try {
+        auto stream = std::make_unique<AliasStream>(path, std::string("file.") + extension);
+        if (!stream->isOpen()) return nullptr;
+        auto file = std::make_unique<TagLib_File>();
+        file->ref = TagLib::FileRef(stream.get());
+        file->stream = std::move(stream);
         if (file->ref.isNull()) return nullptr;
         return file.release();
     } catch (...) {

@@ -19,6 +19,9 @@ typedef struct TagLib_Tag TagLib_Tag;
 TAGWRAPPER_API void taglib_set_strings_unicode(int unicode);
 // Opens a file by its UTF-8 path; null when it cannot be opened or its type is not supported.
 TAGWRAPPER_API TagLib_File* taglib_file_newu(const char* path);
+// As taglib_file_newu, but the type is chosen as for a file whose name ends in "." `extension`, whatever
+// `path` is called (an output still under its temporary name).
+TAGWRAPPER_API TagLib_File* taglib_file_new_as(const char* path, const char* extension);
 // The file's tag, owned by the file; null for a null file.
 TAGWRAPPER_API TagLib_Tag* taglib_file_tag(const TagLib_File* file);
 
