@@ -16,7 +16,7 @@ enum OverwriteButton : int {
 };
 
 class FrontEnd {
-public:
+  public:
     virtual ~FrontEnd() = default;
 
     // Runs `work` on the main thread and returns when it has run. Called from worker threads only.

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -48,6 +50,19 @@ std::string PartialName(const std::string& finalName) {
     }
     return folder + "." + base + kMark + std::to_string(static_cast<long>(getpid())) + "-" +
            std::to_string(++gSequence) + kSuffix;
+}
+
+std::string FollowLinks(const std::string& finalName) {
+    namespace fs = std::filesystem;
+    fs::path path = finalName;
+    for (int hops = 0; hops < 40; ++hops) {  // the system's own limit for a chain of links
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec))) break;
+        const fs::path target = fs::read_symlink(path, ec);
+        if (ec) break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path.string();
 }
 
 bool IsPartialName(const std::string& fileName, long& owner) {

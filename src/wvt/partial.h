@@ -9,6 +9,10 @@
 // the process id and a per-process number so that neither two runs nor two workers share one.
 std::string PartialName(const std::string& finalName);
 
+// The file an output named `finalName` really replaces: `finalName` with its symbolic links followed, so
+// that an output name linking elsewhere is written through as before instead of the link being replaced.
+std::string FollowLinks(const std::string& finalName);
+
 // True when `fileName` (no folder) is a temporary name PartialName makes; `owner` gets its process id.
 bool IsPartialName(const std::string& fileName, long& owner);
 

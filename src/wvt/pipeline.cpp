@@ -85,7 +85,11 @@ bool FileConversion::Open() {
     // only a complete output is renamed to the final name, so a crash at any moment leaves either the
     // old file or nothing under that name.
     if (replacePending) outputName = finalOutputName;
-    partialName = PartialName(outputName);
+    renameTarget_ = FollowLinks(outputName);
+    struct stat target {};
+    // A device or a pipe named as the output cannot be replaced by a file: it is written as it is.
+    inPlace_ = stat(renameTarget_.c_str(), &target) == 0 && !S_ISREG(target.st_mode);
+    partialName = inPlace_ ? outputName : PartialName(renameTarget_);
     try {
         writer_ = writerClass->Create(partialName, source_->GetWaveFormat());
     } catch (...) {
@@ -267,16 +271,16 @@ int FileConversion::Finish(std::atomic<int>& failedCount) {
         }
         if (Config.retaindate) CopyFileTimes(sourceName, partialName);
         // On the device before it takes its name, so a power cut after "Done!" leaves no empty file.
-        std::string error = SyncFile(partialName);
+        std::string error = inPlace_ ? std::string() : SyncFile(partialName);
         CrashPoint("renaming");
         // One atomic step in one folder: at every moment either the old file or the complete new one has
         // the final name.
-        if (error.empty() && std::rename(partialName.c_str(), outputName.c_str()) != 0)
+        if (!inPlace_ && error.empty() && std::rename(partialName.c_str(), renameTarget_.c_str()) != 0)
             error = std::strerror(errno);
         if (error.empty()) {
+            if (!inPlace_) SyncFolderOf(renameTarget_);
             partialName.clear();
             replacePending = false;
-            SyncFolderOf(outputName);
         } else {
             Fail("the output could not be completed: " + error);
             status = STATUS_FAILED;
@@ -290,6 +294,7 @@ int FileConversion::Finish(std::atomic<int>& failedCount) {
 void FileConversion::DiscardPartial() {
     if (partialName.empty()) return;
     std::error_code ec;
-    fs::remove(partialName, ec);
+    // A device or pipe written in place is not ours to remove; a link to one may go, as a failed output.
+    if (!inPlace_ || fs::is_symlink(fs::symlink_status(partialName, ec))) fs::remove(partialName, ec);
     partialName.clear();
 }

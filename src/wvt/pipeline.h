@@ -96,6 +96,8 @@ class FileConversion {
     std::unique_ptr<TDecoder> source_;
     std::unique_ptr<Tencoder> writer_;
     SRC2Handle converter_ = nullptr;
+    std::string renameTarget_;  // the final name with its links followed
+    bool inPlace_ = false;      // the output is a device or pipe: written straight, never renamed
     bool conversionNeeded_ = true;
     bool integerRoad_ = false;
     TagFrame tags_;

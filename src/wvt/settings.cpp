@@ -277,7 +277,8 @@ bool SetSettingFromText(config& settings, const std::string& name, const std::st
         char* end = nullptr;
         errno = 0;
         long n = std::strtol(text.c_str(), &end, 10);
-        if (*end != '\0' || errno != 0 || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+        if (*end != '\0' || errno != 0 || n < std::numeric_limits<int>::min() ||
+            n > std::numeric_limits<int>::max())
             return false;
         out = static_cast<int>(n);
         return true;
