@@ -166,10 +166,11 @@ void Transcoder::Execute(int index) {
                     file.outputName = named.outputName;
                     file.finalOutputName = named.finalOutputName;
                     file.replacePending = named.replacePending;
+                    // A skipped file's folder is one of the run's output folders too.
+                    if (!named.outputName.empty()) SweepFolder(ExtractFilePath(named.outputName));
                     if (proceed) {
                         finalName = named.replacePending ? named.finalOutputName : named.outputName;
                         inFlight_.insert(finalName);
-                        SweepFolder(ExtractFilePath(finalName));
                         opened = file.Open();
                     }
                 } catch (...) {
