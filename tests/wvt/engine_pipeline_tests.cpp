@@ -1,5 +1,8 @@
 // The per-file pipeline on its own: open, convert, release and finish for one file, with the failures that
 // must leave no output, the unchanged copy of a matching source, tags, file times and the progress share.
+#include <algorithm>
+#include <cstring>
+
 #include "engine_support.h"
 
 namespace enginetest {
@@ -243,6 +246,13 @@ TEST_P(IntegerRoadTest, WritesWhatTheFloatRoadWrites) {
         ASSERT_EQ(RunFile(source, out), STATUS_DONE) << reason;
         EXPECT_EQ(tookIntegerRoad, road && c.road);
         outputs[road] = testsupport::ReadBytes(out);
+        // libsndfile's PEAK chunk of a float file carries the time it was written (seconds): the two runs
+        // may fall on either side of a second.
+        for (size_t at = 12; at + 16 <= std::min<size_t>(outputs[road].size(), 256); ++at) {
+            if (std::memcmp(outputs[road].data() + at, "PEAK", 4) != 0) continue;
+            std::fill_n(outputs[road].begin() + static_cast<std::ptrdiff_t>(at + 12), 4, uint8_t{0});
+            break;
+        }
     }
     EXPECT_GT(outputs[0].size(), 1000u);
     if (!c.floatRoadRounds) {
