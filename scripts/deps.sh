@@ -19,11 +19,11 @@ PACKAGES=(
   # tags
   libtag1-dev
   # resampling and writers
-  libsoxr-dev libmp3lame-dev libflac-dev libopusenc-dev
+  libsoxr-dev libmp3lame-dev libflac-dev libopusenc-dev libwavpack-dev
   # AAC writer (non-free) and the library's own command-line encoder as its reference
   libfdk-aac-dev aac-enc
   # reference tools used by tests and benchmarks
-  ffmpeg sox lame flac vorbis-tools opus-tools time xvfb xauth cd-paranoia libcddb2-dev
+  ffmpeg sox lame flac vorbis-tools opus-tools wavpack time xvfb xauth cd-paranoia libcddb2-dev
 )
 
 # fdk-aac lives in Debian's non-free component: enable it once, beside the system's own sources.

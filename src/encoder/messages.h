@@ -50,3 +50,9 @@ inline constexpr const char* kAacInitFailed = "Unable to initialize the encoder"
 inline constexpr const char* kAacInfoFailed = "Unable to get the encoder info";
 inline constexpr const char* kMp4CreateFailed = "Unable to create MP4 file";
 inline constexpr const char* kAlacCreateFailed = "Unable to create ALAC encoder";
+// WavPack writer. An output that cannot be created is named after the first text, followed by the
+// system's reason; a write error is followed by the system's or the library's text.
+inline constexpr const char* kWavpackLoadFailed = "libwavpack.so.1 library could not be loaded";
+inline constexpr const char* kWavpackCreateFailed = "Cannot create file \"";
+inline constexpr const char* kWavpackInitFailed = "Wavpack file Init failed (error: \"%s\")";
+inline constexpr const char* kWavpackWriteFailed = "WavPack write error: ";

@@ -36,6 +36,7 @@
 #include "gui/aacencoderform.h"
 #include "gui/alacencoderform.h"
 #include "gui/apeencoderform.h"
+#include "gui/wvencoderform.h"
 #include "gui/flacencoderform.h"
 #include "gui/formatbox.h"
 #include "wvt/intake.h"
@@ -199,6 +200,7 @@ void Tmainform::FormCreate() {
     optionsDialogs_.Register(OpuswriterClass, new TOpusEncoderForm(this));
     optionsDialogs_.Register(AACwriterClass, new TAACEncoderForm(this));
     optionsDialogs_.Register(ALACwriterClass, new TALACEncoderForm(this));
+    optionsDialogs_.Register(WVwriterClass, new TWVEncoderForm(this));
     // Every other writer with option rows gets the dialog built from them.
     for (size_t index = 0; index < encoders_->Count(); ++index) {
         const EncoderClass& writer = encoders_->Item(index);

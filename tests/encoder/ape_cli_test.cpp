@@ -3,73 +3,33 @@
 // ways, and every failure (an unwritable folder, a disk full mid-file or while the file is finished, a
 // source with more channels than the format holds) exits with status 2 and leaves no .ape.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <map>
 #include <optional>
 
+#include "cli_support.h"
 #include "encoder_test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using clitest::AttachedPictureMd5;
+using clitest::Probe;
+using clitest::WriteWav;
 using testsupport::PcmSpec;
-using testsupport::RunCommand;
 using testsupport::SampleKind;
-using testsupport::ShellQuote;
 using testsupport::TempDir;
 
-// Converts `source` into `out` with the given extra options; answers the exit status and the output.
 testsupport::CommandResult Convert(const TempDir& dir, const fs::path& source, const fs::path& out,
                                    const std::string& options = "") {
-    fs::create_directories(dir / "cfg");
-    fs::create_directories(out);
-    return RunCommand("XDG_CONFIG_HOME=" + ShellQuote((dir / "cfg").string()) + " " +
-                      ShellQuote((testsupport::BinDir() / "wavetrove-cli").string()) + " -j 1 -f ape -o " +
-                      ShellQuote(out.string()) + " " + options + " " + ShellQuote(source.string()) + " 2>&1");
-}
-
-fs::path WriteWav(const TempDir& dir, const std::string& name, const PcmSpec& spec,
-                  const std::vector<uint8_t>& pcm) {
-    const fs::path path = dir / name;
-    testsupport::WriteBytes(path, testsupport::WavFile(spec, pcm));
-    return path;
-}
-
-std::map<std::string, std::string> Probe(const fs::path& file, const std::string& entries) {
-    const auto r = RunCommand("ffprobe -v error -show_entries " + entries + " -of default=nw=1 " +
-                              ShellQuote(file.string()));
-    std::map<std::string, std::string> values;
-    size_t start = 0;
-    while (start < r.out.size()) {
-        size_t end = r.out.find('\n', start);
-        if (end == std::string::npos) end = r.out.size();
-        const std::string line = r.out.substr(start, end - start);
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos) {
-            std::string key = line.substr(0, eq);
-            const size_t colon = key.find(':');  // "TAG:title", "DISPOSITION:attached_pic"
-            if (colon != std::string::npos) key = key.substr(colon + 1);
-            for (char& ch : key) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-            values[key] = line.substr(eq + 1);
-        }
-        start = end + 1;
-    }
-    return values;
+    return clitest::Convert(dir, "ape", source, out, options);
 }
 
 // The compression level in the file's header (after the 52-byte descriptor).
 int HeaderLevel(const fs::path& file) {
     const std::vector<uint8_t> bytes = testsupport::ReadBytes(file);
     return bytes.size() < 54 ? -1 : bytes[52] | bytes[53] << 8;
-}
-
-std::string AttachedPictureMd5(const fs::path& file) {
-    const auto r = RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(file.string()) +
-                              " -map 0:v:0 -c copy -f image2pipe -");
-    return r.out.empty() ? "" : testsupport::Md5Hex(r.out.data(), r.out.size());
 }
 
 // ---- samples -------------------------------------------------------------------------------------------
@@ -164,24 +124,9 @@ TEST(ApeCli, EachSettingReachesTheFile) {
 // arrives there.
 TEST(ApeCli, TagsAndFrontCoverTravelBothWays) {
     TempDir dir;
-    const PcmSpec spec{44100, 2, SampleKind::S16};
-    const fs::path wav = WriteWav(dir, "plain.wav", spec, testsupport::SinePcm(spec, 44100));
-    const fs::path cover = dir / "cover.png";
-    ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -f lavfi -i color=c=red:s=16x16 -frames:v 1 " +
-                         ShellQuote(cover.string()))
-                  .status,
-              0);
-    const fs::path source = dir / "Song.flac";
-    ASSERT_EQ(
-        RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(wav.string()) + " -i " +
-                   ShellQuote(cover.string()) +
-                   " -map 0 -map 1 -c:a flac -c:v copy -disposition:v attached_pic"
-                   " -metadata:s:v comment='Cover (front)' -metadata title='Tïtle' -metadata artist=Artist"
-                   " -metadata album=Album -metadata track=7 -metadata date=1999 -metadata genre=Jazz " +
-                   ShellQuote(source.string()))
-            .status,
-        0);
-    const std::string coverMd5 = testsupport::Md5Hex(testsupport::ReadBytes(cover));
+    std::string coverMd5;
+    const fs::path source = clitest::TaggedFlac(dir, coverMd5);
+    ASSERT_FALSE(source.empty());
 
     auto r = Convert(dir, source, dir / "ape");
     ASSERT_EQ(r.status, 0) << r.out;
@@ -196,41 +141,12 @@ TEST(ApeCli, TagsAndFrontCoverTravelBothWays) {
     EXPECT_EQ(Probe(ape, "stream_disposition=attached_pic")["attached_pic"], "1");
     EXPECT_EQ(AttachedPictureMd5(ape), coverMd5);
 
-    fs::create_directories(dir / "flac");
-    r = RunCommand("XDG_CONFIG_HOME=" + ShellQuote((dir / "cfg").string()) + " " +
-                   ShellQuote((testsupport::BinDir() / "wavetrove-cli").string()) + " -j 1 -f flac -o " +
-                   ShellQuote((dir / "flac").string()) + " " + ShellQuote(ape.string()) + " 2>&1");
+    r = clitest::Convert(dir, "flac", ape, dir / "flac");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(AttachedPictureMd5(dir / "flac" / "Song.flac"), coverMd5);
 }
 
 // ---- failures ------------------------------------------------------------------------------------------
-
-// A tmpfs of `size` mounted on a fresh folder (read-only when asked) for the life of the object.
-class SmallDisk {
-  public:
-    SmallDisk(const fs::path& where, const std::string& size, bool readOnly = false) : where_(where) {
-        fs::create_directories(where);
-        mounted_ =
-            mount("tmpfs", where.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, ("size=" + size).c_str()) == 0;
-    }
-    ~SmallDisk() {
-        if (mounted_) umount(where_.c_str());
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool mounted() const { return mounted_; }
-
-  private:
-    fs::path where_;
-    bool mounted_ = false;
-};
-
-bool HasApeFile(const fs::path& folder) {
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.path().extension() == ".ape") return true;
-    return false;
-}
 
 struct FailureCase {
     const char* name;
@@ -248,7 +164,7 @@ TEST_P(ApeCliFailure, ExitsWithStatusTwoAndLeavesNoFile) {
     const PcmSpec spec{44100, c.channels, SampleKind::S16};
     const fs::path source = WriteWav(dir, "src.wav", spec, testsupport::NoisePcm(spec, c.frames));
     const fs::path out = dir / "out";
-    std::optional<SmallDisk> disk;
+    std::optional<clitest::SmallDisk> disk;
     if (c.diskSize) {
         if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
         disk.emplace(out, c.diskSize, c.readOnly);
@@ -256,9 +172,7 @@ TEST_P(ApeCliFailure, ExitsWithStatusTwoAndLeavesNoFile) {
     }
     const auto r = Convert(dir, source, out);
     EXPECT_EQ(r.status, 2) << r.out;
-    if (fs::exists(out)) {
-        EXPECT_FALSE(HasApeFile(out));
-    }
+    EXPECT_FALSE(clitest::HasFileEnding(out, ".ape"));
 }
 
 // The compressor buffers 1 MB before it writes: 12 s of stereo noise (about 2 MB coded) overflows a

@@ -1,6 +1,6 @@
-// The MP3, FLAC, Monkey's Audio, Ogg Vorbis, Opus, AAC and ALAC option dialogs: their texts and lists,
-// loading on every show, storing only on "Ok", stored values outside the lists, and reaching them from the
-// main window's "Encoder options...".
+// The MP3, FLAC, Monkey's Audio, Ogg Vorbis, Opus, AAC, ALAC and WavPack option dialogs: their texts and
+// lists, loading on every show, storing only on "Ok", stored values outside the lists, and reaching them from
+// the main window's "Encoder options...".
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,12 +27,13 @@
 #include "gui/oggencoderform.h"
 #include "gui/opusencoderform.h"
 #include "gui/wavencoderform.h"
+#include "gui/wvencoderform.h"
 #include "encoder/manager.h"
 #include "encoder/writer_class.h"
 
 namespace {
 
-enum class Dialog { MP3, FLAC, APE, OGG, Opus, AAC, ALAC };
+enum class Dialog { MP3, FLAC, APE, OGG, Opus, AAC, ALAC, WV };
 
 std::unique_ptr<TEncoderForm> MakeDialog(Dialog which, QWidget* main) {
     if (which == Dialog::MP3) return std::make_unique<TMP3EncoderForm>(main);
@@ -41,6 +42,7 @@ std::unique_ptr<TEncoderForm> MakeDialog(Dialog which, QWidget* main) {
     if (which == Dialog::Opus) return std::make_unique<TOpusEncoderForm>(main);
     if (which == Dialog::AAC) return std::make_unique<TAACEncoderForm>(main);
     if (which == Dialog::ALAC) return std::make_unique<TALACEncoderForm>(main);
+    if (which == Dialog::WV) return std::make_unique<TWVEncoderForm>(main);
     return std::make_unique<TFLACEncoderForm>(main);
 }
 
@@ -122,7 +124,10 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{Dialog::AAC, "srLabel", "Samplerate:"}, TextCase{Dialog::AAC, "chLabel", "Mode: "},
         TextCase{Dialog::AAC, "Label2", "Bitrate:"}, TextCase{Dialog::ALAC, "", "ALAC Encoder Options"},
         TextCase{Dialog::ALAC, "srLabel", "Samplerate:"}, TextCase{Dialog::ALAC, "chLabel", "Mode: "},
-        TextCase{Dialog::ALAC, "fastmode", "Fast Mode"}));
+        TextCase{Dialog::ALAC, "fastmode", "Fast Mode"},
+        TextCase{Dialog::WV, "", "WavPack Encoder Options"},
+        TextCase{Dialog::WV, "srLabel", "Samplerate:"}, TextCase{Dialog::WV, "chLabel", "Mode: "},
+        TextCase{Dialog::WV, "Label6", "Compression Level:"}));
 
 struct ListCase {
     Dialog dialog;
@@ -192,7 +197,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "srbox",
                  {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000", "24000", "22050",
                   "16000", "12000", "11025", "8000"}},
-        ListCase{Dialog::ALAC, "chbox", {"Same As Original", "Stereo", "Mono"}}));
+        ListCase{Dialog::ALAC, "chbox", {"Same As Original", "Stereo", "Mono"}},
+        ListCase{Dialog::WV,
+                 "srbox",
+                 {"Same As Original", "96000", "88200", "64000", "48000", "44100", "32000", "24000", "22050",
+                  "16000", "12000", "11025", "8000"}},
+        ListCase{Dialog::WV, "chbox", {"Same As Original", "Stereo", "Mono"}}));
 
 TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
     struct Case {
@@ -202,7 +212,8 @@ TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
         int max;
     };
     for (const Case& c : {Case{Dialog::MP3, "vbrquality", 0, 9}, Case{Dialog::FLAC, "levelbox", 0, 8},
-                          Case{Dialog::APE, "levelbox", 1, 5}, Case{Dialog::OGG, "levelbox", 0, 10}}) {
+                          Case{Dialog::APE, "levelbox", 1, 5}, Case{Dialog::OGG, "levelbox", 0, 10},
+                          Case{Dialog::WV, "levelbox", 0, 2}}) {
         auto dialog = MakeDialog(c.dialog, &main_);
         auto* slider = dialog->findChild<QSlider*>(QLatin1String(c.slider));
         ASSERT_NE(slider, nullptr) << c.slider;
@@ -214,8 +225,8 @@ TEST_F(DialogTest, SlidersSpanTheirSettingsRange) {
 
 // The dialogs have a fixed size, so a layout that needs more room than they give would clip controls.
 TEST_F(DialogTest, EveryControlFitsTheFixedSize) {
-    for (Dialog which :
-         {Dialog::MP3, Dialog::FLAC, Dialog::APE, Dialog::OGG, Dialog::Opus, Dialog::AAC, Dialog::ALAC}) {
+    for (Dialog which : {Dialog::MP3, Dialog::FLAC, Dialog::APE, Dialog::OGG, Dialog::Opus, Dialog::AAC,
+                         Dialog::ALAC, Dialog::WV}) {
         auto dialog = MakeDialog(which, &main_);
         dialog->show();
         QApplication::processEvents();
@@ -550,7 +561,11 @@ INSTANTIATE_TEST_SUITE_P(
         OutOfRangeCase{"AacBitrateTo128", Dialog::AAC, &config::aacbitrate, 15, 4},
         OutOfRangeCase{"AacNegativeBitrate", Dialog::AAC, &config::aacbitrate, -1, 4},
         OutOfRangeCase{"AlacRateToSameAsOriginal", Dialog::ALAC, &config::alacsamplerate, -2, 0},
-        OutOfRangeCase{"AlacModeToMono", Dialog::ALAC, &config::alacmode, 9, 2}),
+        OutOfRangeCase{"AlacModeToMono", Dialog::ALAC, &config::alacmode, 9, 2},
+        OutOfRangeCase{"WvRateToSameAsOriginal", Dialog::WV, &config::wvsamplerate, -2, 0},
+        OutOfRangeCase{"WvModeToMono", Dialog::WV, &config::wvmode, 9, 2},
+        OutOfRangeCase{"WvLevelAboveTop", Dialog::WV, &config::wvcompression, 3, 2},
+        OutOfRangeCase{"WvLevelBelowBottom", Dialog::WV, &config::wvcompression, -1, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The WAV/AIFF dialog shows a stored mode outside its list as "Mono", as the writer uses it, and a rate or
@@ -665,14 +680,15 @@ TEST_F(DialogTest, EveryWritersRowsLoadAndStoreThroughItsDialog) {
 class EncoderOptionsTest : public GuiTest {};
 
 TEST_F(EncoderOptionsTest, EncoderOptionsOpensTheWritersOwnDialog) {
-    SeedSettings({{"mp3bitrate", "9"}, {"flaccompression", "8"}, {"apecompression", "5"}});
+    SeedSettings(
+        {{"mp3bitrate", "9"}, {"flaccompression", "8"}, {"apecompression", "5"}, {"wvcompression", "0"}});
     Tmainform& form = MakeWindow();
     struct Case {
         const char* shortName;
         const char* caption;
     };
     for (const Case& c : {Case{"MP3", "MP3 Encoder Options"}, Case{"FLAC", "FLAC Encoder Options"},
-                          Case{"APE", "APE Encoder Options"}}) {
+                          Case{"APE", "APE Encoder Options"}, Case{"WV", "WavPack Encoder Options"}}) {
         SCOPED_TRACE(c.shortName);
         const int index = CodecIndex(form, QString::fromLatin1(c.shortName));
         ASSERT_GE(index, 0);
@@ -701,6 +717,12 @@ TEST_F(EncoderOptionsTest, EncoderOptionsOpensTheWritersOwnDialog) {
                 shown = ape->levelbox()->value();
                 ape->levelbox()->setValue(3);
                 ape->okButton()->click();
+            } else if (auto* wv = qobject_cast<TWVEncoderForm*>(modal)) {
+                opened = true;
+                caption = wv->windowTitle();
+                shown = wv->levelbox()->value();
+                wv->levelbox()->setValue(2);
+                wv->okButton()->click();
             } else if (auto* other = qobject_cast<QDialog*>(modal)) {
                 other->reject();
             }
@@ -709,9 +731,14 @@ TEST_F(EncoderOptionsTest, EncoderOptionsOpensTheWritersOwnDialog) {
         ASSERT_TRUE(opened);
         EXPECT_EQ(caption, QString::fromLatin1(c.caption));
         const QLatin1String name(c.shortName);
-        EXPECT_EQ(shown, name == QLatin1String("MP3") ? 9 : name == QLatin1String("FLAC") ? 8 : 5);
+        const int stored = name == QLatin1String("MP3")    ? 9
+                           : name == QLatin1String("FLAC") ? 8
+                           : name == QLatin1String("APE")  ? 5
+                                                           : 0;
+        EXPECT_EQ(shown, stored);
     }
     EXPECT_EQ(Config.mp3bitrate, 2);
     EXPECT_EQ(Config.flaccompression, 4);
     EXPECT_EQ(Config.apecompression, 3);
+    EXPECT_EQ(Config.wvcompression, 2);
 }
