@@ -15,7 +15,7 @@ SECONDS_PER_FILE=${1:-120}
 FILES=${2:-8}
 RUNS=${3:-3}
 shift $(($# < 3 ? $# : 3))
-ALL_ROWS=(mp3 flac wav ape ape4 ogg opus aac alac)
+ALL_ROWS=(mp3 flac wav ape ape4 ogg opus aac alac wv)
 ROWS=("$@")
 [ ${#ROWS[@]} -gt 0 ] || ROWS=("${ALL_ROWS[@]}")
 
@@ -74,6 +74,12 @@ row_alac() {
   TOOL='ffmpeg -nostdin -v error -y -i "$1" -c:a alac "$2.m4a"'
   EXT=m4a TARGET=1.10
 }
+# WavPack's default high mode (wvcompression=1) against wavpack -h; the size must stay within 2% too.
+row_wv() {
+  PROG=(-f wv --set wvcompression=1)
+  TOOL='wavpack -q -y -h "$1" -o "$2.wv"'
+  EXT=wv TARGET=1.10
+}
 
 # The program's first output must decode to its source, by FFmpeg and by the reference tool, or the row
 # measures a broken file.
@@ -84,6 +90,12 @@ verify_ape() {
   local said
   said=$(jmac v "$f" 2>&1)
   if grep -qiE 'exception|error|invalid' <<<"$said"; then echo "verify: jmac v $f: $said" >&2; exit 1; fi
+}
+verify_wv() {
+  local f=$OUT/src1.wv
+  [ "$(ffmpeg -nostdin -v error -i "$f" -f s16le - | md5sum)" = "$(ffmpeg -nostdin -v error -i "$CORPUS/src1.wav" -f s16le - | md5sum)" ] ||
+    { echo "verify: $f does not decode to its source" >&2; exit 1; }
+  wvunpack -q -v "$f" >/dev/null 2>&1 || { echo "verify: wvunpack -v $f failed" >&2; exit 1; }
 }
 
 # The ALAC row's first output must decode to its source, the AAC row's must be AAC-LC at the source's rate.
