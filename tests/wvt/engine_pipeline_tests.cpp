@@ -287,6 +287,9 @@ INSTANTIATE_TEST_SUITE_P(
         RoadCase{"wav32_to_flac_narrows_on_the_float_road", SampleKind::S32, false, "flac", 0, false},
         RoadCase{"wav16_to_mp3", SampleKind::S16, false, "mp3", 0, true},
         RoadCase{"wav24_to_mp3_rounds_on_the_float_road", SampleKind::S24, false, "mp3", 0, false},
+        RoadCase{"wav8_to_wv", SampleKind::U8, false, "wv", 0, true},
+        RoadCase{"wav16_to_wv", SampleKind::S16, false, "wv", 0, true},
+        RoadCase{"aiff24_to_wv", SampleKind::S24, true, "wv", 0, true},
         RoadCase{"wav16_to_gsm", SampleKind::S16, false, "gsm", 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
