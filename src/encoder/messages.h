@@ -18,6 +18,8 @@ inline constexpr const char* kFlacEncoderFailed = "FLAC encoder error";
 // WAV, AIFF and GSM writers; the write error is followed by libsndfile's own text.
 inline constexpr const char* kSndfileCreateFailed = "Can not create SNDLIB compressor";
 inline constexpr const char* kSndfileWriteFailed = "SNDLIB write error: ";
+// An AIFF output whose sound data would pass what the format's 32-bit sizes can state.
+inline constexpr const char* kAiffTooLarge = "Output too large for AIFF (4 GiB limit)";
 
 // Monkey's Audio writer; a file past the format's 4 GiB of audio fails with its own text.
 inline constexpr const char* kApeCreateFailed = "Can not create APE compressor";

@@ -2,6 +2,7 @@
 #include "encoder/output_file.h"
 
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +50,15 @@ off_t OutputFile::Seek(off_t offset, int whence) {
 off_t OutputFile::Length() const {
     struct stat st {};
     return ::fstat(fd_, &st) == 0 ? st.st_size : -1;
+}
+
+int OutputFile::InsertAtStart(off_t length) {
+    return ::fallocate(fd_, FALLOC_FL_INSERT_RANGE, 0, length) == 0 ? 0 : errno;
+}
+
+off_t OutputFile::BlockSize() const {
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 ? st.st_blksize : 0;
 }
 
 bool OutputFile::Close() {

@@ -24,6 +24,11 @@ class OutputFile {
     off_t Read(void* data, off_t count);
     off_t Seek(off_t offset, int whence);
     off_t Length() const;
+    // Inserts `length` bytes of zeros at the start of the file without moving its data, where the file
+    // system can (ext4 and XFS, for a multiple of the block size); answers 0 or the errno of the refusal.
+    int InsertAtStart(off_t length);
+    // The file system's block size for this file, or 0 when it cannot be asked.
+    off_t BlockSize() const;
     // Closes the file; false when it or any write before failed.
     bool Close();
 

@@ -14,7 +14,7 @@
 #include <system_error>
 #include <vector>
 
-#include "encoder/output_file.h"
+#include "encoder/sndfile_output.h"
 #include "encoder/writer_class.h"
 #include "encoder/writers.h"
 
@@ -117,21 +117,6 @@ void FixAiffPadFrame(const std::string& fileName, uint32_t frames, uint32_t data
     }
 }
 
-// libsndfile's file operations over an OutputFile, so every failed write is seen.
-SF_VIRTUAL_IO kOutputIo = {
-    [](void* file) -> sf_count_t { return static_cast<OutputFile*>(file)->Length(); },
-    [](sf_count_t offset, int whence, void* file) -> sf_count_t {
-        return static_cast<OutputFile*>(file)->Seek(offset, whence);
-    },
-    [](void* data, sf_count_t count, void* file) -> sf_count_t {
-        return static_cast<OutputFile*>(file)->Read(data, count);
-    },
-    [](const void* data, sf_count_t count, void* file) -> sf_count_t {
-        return static_cast<OutputFile*>(file)->Write(data, count);
-    },
-    [](void* file) -> sf_count_t { return static_cast<OutputFile*>(file)->Seek(0, SEEK_CUR); },
-};
-
 // Owns one libsndfile handle over its own output file; closing the handle completes the file's header.
 class SndfileWriter : public Tencoder {
   public:
@@ -140,6 +125,8 @@ class SndfileWriter : public Tencoder {
           aiff8_((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF &&
                  ((format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8 ||
                   (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_S8)),
+          sampleBytes_(SampleBytes(format)),
+          limit_(SizeFieldLimit()),
           output_(setup.fileName) {
         if (!output_.IsOpen())
             throw EEncoderError(kSndfileCreateFailed, std::generic_category().message(errno));
@@ -150,7 +137,7 @@ class SndfileWriter : public Tencoder {
         info_.format = format;
         info_.sections = 1;
         info_.seekable = 1;
-        handle_ = sf_open_virtual(&kOutputIo, SFM_WRITE, &info_, &output_);
+        handle_ = sf_open_virtual(SndfileOutput::Io(), SFM_WRITE, &info_, &output_);
         if (!handle_ || output_.Failed()) {
             // A format libsndfile refuses, or a header the disk refuses: no file is left behind.
             const std::string detail = output_.Failed() ? output_.Error() : ErrorText(nullptr);
@@ -161,6 +148,7 @@ class SndfileWriter : public Tencoder {
             std::filesystem::remove(setup.fileName, error);
             throw EEncoderError(kSndfileCreateFailed, detail);
         }
+        headerBytes_ = static_cast<uint64_t>(std::max<sf_count_t>(output_.Length(), 0));
         sf_command(handle_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     }
     ~SndfileWriter() override {
@@ -190,6 +178,7 @@ class SndfileWriter : public Tencoder {
     int Write(const uint8_t* block, uint32_t length) override {
         const sf_count_t items = length / 4;  // floats or 32-bit integers
         if (items == 0) return 0;
+        CheckSize(static_cast<uint64_t>(samplesWritten_ + items) * sampleBytes_);
         std::vector<float> aligned;
         if (reinterpret_cast<uintptr_t>(block) % alignof(float) != 0) {
             aligned.resize(static_cast<size_t>(items));
@@ -214,6 +203,10 @@ class SndfileWriter : public Tencoder {
     void Complete() override {
         const int result = sf_close(handle_);
         handle_ = nullptr;
+        if (result == 0 && output_.IsRf64()) {
+            output_.FinishRf64(static_cast<uint64_t>(samplesWritten_) * sampleBytes_,
+                               static_cast<uint64_t>(samplesWritten_ / info_.channels));
+        }
         if (!output_.Close()) throw EEncoderError(std::string(kSndfileWriteFailed) + output_.Error());
         if (result != 0) throw EEncoderError(std::string(kSndfileWriteFailed) + sf_error_number(result));
         if (aiff8_ && samplesWritten_ % 2 == 1) {
@@ -223,8 +216,37 @@ class SndfileWriter : public Tencoder {
     }
 
   private:
+    // Bytes one stored sample takes; 0 for GSM, whose headerless files have no size fields.
+    static uint64_t SampleBytes(int format) {
+        if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_RAW) return 0;
+        switch (format & SF_FORMAT_SUBMASK) {
+            case SF_FORMAT_PCM_U8:
+            case SF_FORMAT_PCM_S8:
+                return 1;
+            case SF_FORMAT_PCM_16:
+                return 2;
+            case SF_FORMAT_PCM_24:
+                return 3;
+            default:
+                return 4;
+        }
+    }
+
+    // Before sound data would take the file past what the header's 32-bit sizes can state (the RIFF or
+    // FORM size counts everything after its own field, a pad byte included): a WAV file becomes RF64, an
+    // AIFF output fails, since AIFF has no larger form. Wrapped sizes would hide the rest of the audio.
+    void CheckSize(uint64_t dataBytes) {
+        if (sampleBytes_ == 0 || output_.IsRf64()) return;
+        if (headerBytes_ + dataBytes + (dataBytes & 1) - 8 <= limit_) return;
+        if ((info_.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF) throw EEncoderError(kAiffTooLarge);
+        output_.MakeRf64Room(Rf64RoomByCopy());
+    }
+
     const bool aiff8_;
-    OutputFile output_;
+    const uint64_t sampleBytes_;
+    const uint64_t limit_;
+    uint64_t headerBytes_ = 0;  // what libsndfile wrote before the first sample
+    SndfileOutput output_;
     SF_INFO info_{};
     SNDFILE* handle_ = nullptr;
     sf_count_t samplesWritten_ = 0;  // all channels together

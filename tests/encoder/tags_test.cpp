@@ -2,7 +2,11 @@
 // whose files carry no tags.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "encoder_test_support.h"
 #include "bindings/taglib.h"
@@ -146,6 +150,83 @@ TEST_F(BaseWriteTags, FileTheTagLibraryCannotOpenIsLeftAloneAndAnswersTrue) {
     const auto missing = dir / "missing.wav";
     EXPECT_TRUE(WAVwriterClass.WriteTags(missing.string(), kFull));
     EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+// A small WAV or AIFF header in front of `dataBytes` of sound that the file does not really hold: the rest
+// is a hole, so a file of nearly 4 GiB costs no disk.
+std::filesystem::path SparseFile(const std::filesystem::path& path, bool aiff, uint64_t dataBytes) {
+    const testsupport::PcmSpec spec{44100, 2, testsupport::SampleKind::S16};
+    std::vector<uint8_t> bytes = aiff ? testsupport::AiffFile(spec, std::vector<uint8_t>(4))
+                                      : testsupport::WavFile(spec, std::vector<uint8_t>(4));
+    const bool big = aiff;
+    auto put32 = [&](size_t at, uint64_t value) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + static_cast<size_t>(big ? 3 - i : i)] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    size_t soundAt = 0;
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        const uint32_t size =
+            big ? uint32_t{bytes[at + 4]} << 24 | bytes[at + 5] << 16 | bytes[at + 6] << 8 | bytes[at + 7]
+                : bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 | uint32_t{bytes[at + 7]} << 24;
+        if (std::memcmp(&bytes[at], big ? "SSND" : "data", 4) == 0) {
+            soundAt = at;
+            break;
+        }
+        if (std::memcmp(&bytes[at], "COMM", 4) == 0) put32(at + 10, dataBytes / 4);  // sample frames
+        at += 8 + size + (size & 1);
+    }
+    EXPECT_GT(soundAt, 0u);
+    const uint64_t headerBytes = soundAt + 8 + (aiff ? 8 : 0);  // SSND's offset and block size
+    put32(soundAt + 4, dataBytes + (aiff ? 8 : 0));
+    put32(4, headerBytes + dataBytes - 8);
+    bytes.resize(headerBytes);
+    testsupport::WriteBytes(path, bytes);
+    std::filesystem::resize_file(path, headerBytes + dataBytes);
+    return path;
+}
+
+// The first bytes of a file: the header of a sparse one, without reading its gigabytes.
+std::vector<uint8_t> Head(const std::filesystem::path& path) {
+    std::vector<uint8_t> bytes(256);
+    std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    return bytes;
+}
+
+// TagLib writes 32-bit sizes: tags that would take a WAV or AIFF file past them, and any tags for an RF64
+// file (TagLib would write them over its data chunk), are not written, and the file stays as it was.
+TEST_F(BaseWriteTags, TagsThatWouldBreakALongFileAreLeftOut) {
+    TempDir dir;
+    for (const EncoderClass* writer : {&WAVwriterClass, &AIFwriterClass}) {
+        SCOPED_TRACE(writer->Name());
+        const bool aiff = writer == &AIFwriterClass;
+        // Room for no tag at all, and room for plenty (the control: the limit is not a blanket refusal).
+        const auto full = SparseFile(dir / ("full." + writer->GetExtension()), aiff, 0xFFFFFFF0ull - 120);
+        const auto roomy =
+            SparseFile(dir / ("roomy." + writer->GetExtension()), aiff, 0xFFFFFFF0ull - 1000000);
+        const auto fullSize = std::filesystem::file_size(full);
+        const std::vector<uint8_t> head = Head(full);
+        EXPECT_FALSE(writer->WriteTags(full.string(), kFull));
+        EXPECT_EQ(std::filesystem::file_size(full), fullSize);
+        EXPECT_TRUE(Head(full) == head);
+
+        const auto roomySize = std::filesystem::file_size(roomy);
+        EXPECT_TRUE(writer->WriteTags(roomy.string(), kFull));
+        EXPECT_GT(std::filesystem::file_size(roomy), roomySize);
+        EXPECT_EQ(ProbeTags(roomy)["title"], kFull.title);
+        std::filesystem::remove(full);
+        std::filesystem::remove(roomy);
+    }
+
+    // A WAV writer output that became RF64 under a lowered limit.
+    setenv("WAVETROVE_SIZE_FIELD_LIMIT", "1000", 1);
+    const auto rf64 = WriteAudio(WAVwriterClass, dir, "rf64");
+    unsetenv("WAVETROVE_SIZE_FIELD_LIMIT");
+    const std::vector<uint8_t> before = testsupport::ReadBytes(rf64);
+    ASSERT_EQ(std::string(before.begin(), before.begin() + 4), "RF64");
+    EXPECT_FALSE(WAVwriterClass.WriteTags(rf64.string(), kFull));
+    EXPECT_TRUE(testsupport::ReadBytes(rf64) == before);
 }
 
 // GSM and AMR files carry no tags: their WriteTags must not touch even a file the tag library could tag.

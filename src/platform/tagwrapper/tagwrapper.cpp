@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include <aifffile.h>
 #include <fileref.h>
+#include <id3v2tag.h>
+#include <infotag.h>
+#include <wavfile.h>
 #include <tag.h>
 #include <tfile.h>
 #include <tfilestream.h>
@@ -47,6 +51,29 @@ std::mutex gStringsMutex;
 std::vector<std::unique_ptr<char[]>> gStrings;
 
 char gEmpty[1] = {0};
+
+// TagLib keeps RIFF and AIFF chunk sizes in 32 bits. It cannot tag an RF64 file (it takes the data
+// chunk, whose 32-bit size says 0xFFFFFFFF, for a broken one and writes its tags over it), and tags that
+// take a file past what the form's size can state would wrap it and hide the audio behind them. Such
+// files keep their sound and go without tags. Other types have no such limit here.
+bool TagsFit(TagLib::File& file) {
+    auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(&file);
+    auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(&file);
+    if (!wav && !aiff) return true;
+    file.seek(0);
+    const TagLib::ByteVector magic = file.readBlock(4);
+    if (magic == "RF64" || magic == "BW64") return false;
+    // Each tag is one chunk: its 8-byte header, the tag, a pad byte.
+    uint64_t tags = 0;
+    if (wav) {
+        tags += 9 + uint64_t{wav->ID3v2Tag()->render().size()};
+        tags += 9 + uint64_t{wav->InfoTag()->render().size()};
+    } else {
+        tags += 9 + uint64_t{aiff->tag()->render().size()};
+    }
+    const long length = file.length();
+    return length >= 8 && static_cast<uint64_t>(length) - 8 + tags <= 0xFFFFFFFFu;
+}
 
 char* Keep(const TagLib::String& text) {
     try {
@@ -191,6 +218,7 @@ void taglib_tag_set_year(TagLib_Tag* tag, unsigned int year) {
 int taglib_file_save(TagLib_File* file) {
     if (file == nullptr) return 0;
     try {
+        if (!TagsFit(*file->ref.file())) return 0;
         return file->ref.save() ? 1 : 0;
     } catch (...) {
         return 0;

@@ -42,7 +42,8 @@ TAGWRAPPER_API void taglib_tag_set_genre(TagLib_Tag* tag, const char* text);
 TAGWRAPPER_API void taglib_tag_set_track(TagLib_Tag* tag, unsigned int track);
 TAGWRAPPER_API void taglib_tag_set_year(TagLib_Tag* tag, unsigned int year);
 
-// Non-zero when every change was written into the file.
+// Non-zero when every change was written into the file. An RF64 file, or a WAV or AIFF file the tags
+// would take past what its 32-bit sizes can state, is left untouched (0).
 TAGWRAPPER_API int taglib_file_save(TagLib_File* file);
 // Copies every property the source's tags hold (and its cover art) into the destination, in memory.
 TAGWRAPPER_API void taglib_tag_copy(const TagLib_File* source, TagLib_File* destination);
