@@ -1,6 +1,7 @@
 // MP3 writer: 16-bit PCM through the LAME DLL interface into a file this writer writes itself. Every file
 // starts with LAME's information frame, rewritten at the end with the real frame count, so players show
 // the true duration of VBR files and gapless players can drop the encoder delay and padding.
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "bindings/lame_dll.h"
+#include "encoder/mp3_info.h"
 #include "encoder/writer_class.h"
 #include "encoder/writers.h"
 
@@ -119,6 +121,7 @@ class MP3writer : public Tencoder {
         // LAME writes into the buffer without a size: a block is cut into pieces whose worst case
         // (1.25 bytes per frame + 7200) fits it, so an oversized block cannot overrun it.
         const uint32_t channels = inputFormat.nChannels;
+        inputChannels_ = std::max<uint32_t>(channels, 1);
         const size_t frames = (outputBuffer_.size() - 7200) * 4 / 5;
         chunkSamples_ = static_cast<uint32_t>(frames) * channels;
     }
@@ -158,6 +161,8 @@ class MP3writer : public Tencoder {
             if (static_cast<uint32_t>(bytesWritten_) < chunkByteCount_)
                 throw EEncoderError(kDataWriteError, SystemError());
             produced += chunkByteCount_;
+            streamBytes_ += chunkByteCount_;
+            pcmFrames_ += count / inputChannels_;
             pcm += count;
             samples -= count;
         }
@@ -174,6 +179,7 @@ class MP3writer : public Tencoder {
         if (lastResult_ != BE_ERR_SUCCESSFUL) throw EEncoderError(kMp3EncoderFailed);
         if (std::fwrite(outputBuffer_.data(), 1, finalByteCount_, outputStream_.get()) < finalByteCount_)
             throw EEncoderError(kDataWriteError, SystemError());
+        streamBytes_ += finalByteCount_;
         WriteInfoFrame();
         if (std::fclose(outputStream_.release()) != 0) throw EEncoderError(kDataWriteError, SystemError());
     }
@@ -189,10 +195,19 @@ class MP3writer : public Tencoder {
             result = beGetInfoTag(lameStream_.handle(), frame.data(), &size);
         }
         if (result != BE_ERR_SUCCESSFUL || size == 0) return;
+        // LAME's counts are 32 bits: one that wrapped (a stream past 4 GiB) is left out instead.
+        FitInfoFrame(frame.data(), size, EstimatedFrames(), streamBytes_);
         if (std::fseek(outputStream_.get(), 0, SEEK_SET) != 0 ||
             std::fwrite(frame.data(), 1, size, outputStream_.get()) < size) {
             throw EEncoderError(kDataWriteError, SystemError());
         }
+    }
+
+    // MPEG frames in the stream: the samples given, LAME's delay and padding (under two frames) and the
+    // information frame. Only whether it passes 32 bits matters, which it would only after years of sound.
+    uint64_t EstimatedFrames() const {
+        const uint64_t perFrame = config_.LHV1.dwMpegVersion == MPEG1 ? 1152 : 576;
+        return pcmFrames_ / perFrame + 3;
     }
 
     LameStream lameStream_;
@@ -208,6 +223,9 @@ class MP3writer : public Tencoder {
     uint32_t chunkSamples_ = 0;
     bool int32Input_ = false;
     std::vector<int16_t> narrowed_;  // full-scale integer blocks as LAME's 16-bit samples
+    uint32_t inputChannels_ = 1;
+    uint64_t streamBytes_ = 0;  // every byte of the stream, the information frame included
+    uint64_t pcmFrames_ = 0;    // sample frames given to LAME
 };
 
 const WriterClass<MP3writer> kClass(kFacts);

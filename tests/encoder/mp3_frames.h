@@ -77,7 +77,8 @@ struct InfoFrame {
 inline std::optional<InfoFrame> ReadInfoFrame(const std::vector<uint8_t>& bytes, const Mp3Frame& first) {
     const bool mono = first.mode == 3;
     const size_t sideInfo = first.version == 10 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    size_t at = first.offset + 4 + (first.crc ? 2 : 0) + sideInfo;
+    // LAME puts the fields where they would be without a CRC, and readers look there.
+    size_t at = first.offset + 4 + sideInfo;
     if (at + 8 > bytes.size()) return std::nullopt;
     InfoFrame info;
     if (std::memcmp(&bytes[at], "Xing", 4) == 0) {
