@@ -73,22 +73,32 @@ sf_count_t SndfileOutput::Seek(sf_count_t offset, int whence) {
     return position_;
 }
 
+bool SndfileOutput::SeekFile() {
+    // libsndfile mostly writes one piece after the other: the descriptor is already where it must be.
+    if (filePosition_ == position_ + room_) return true;
+    filePosition_ = file_.Seek(position_ + room_, SEEK_SET);
+    return filePosition_ >= 0;
+}
+
 sf_count_t SndfileOutput::Read(void* data, sf_count_t count) {
-    if (file_.Seek(position_ + room_, SEEK_SET) < 0) return 0;
+    if (!SeekFile()) return 0;
     const off_t done = file_.Read(data, count);
     position_ += done;
+    filePosition_ += done;
     return done;
 }
 
 sf_count_t SndfileOutput::Write(const void* data, sf_count_t count) {
-    if (file_.Seek(position_ + room_, SEEK_SET) < 0) return 0;
+    if (!SeekFile()) return 0;
     const off_t done = file_.Write(data, count);
     position_ += done;
+    filePosition_ += done;
     return done;
 }
 
 void SndfileOutput::MakeRf64Room(bool copy) {
     if (room_ > 0) return;
+    filePosition_ = -1;  // the descriptor moves below
     const off_t length = file_.Length();
     if (length < 0) Fail(std::generic_category().message(errno));
     // A whole block inserted costs nothing but a JUNK chunk behind ds64 (at least its 8-byte header).
@@ -114,6 +124,7 @@ void SndfileOutput::MakeRf64Room(bool copy) {
 
 void SndfileOutput::FinishRf64(uint64_t dataBytes, uint64_t frames) {
     if (room_ == 0) return;
+    filePosition_ = -1;
     const off_t length = file_.Length();
     // libsndfile's chunks between "WAVE" and the sound data: fmt, fact, PEAK, and the data chunk's header.
     std::vector<uint8_t> chunks;

@@ -52,7 +52,11 @@ class SndfileOutput {
     static SF_VIRTUAL_IO* Io();
 
   private:
+    // Puts the descriptor where libsndfile's position lies in the file.
+    bool SeekFile();
+
     OutputFile file_;
     off_t room_ = 0;           // bytes in front of libsndfile's layout once the file is RF64
     sf_count_t position_ = 0;  // libsndfile's file position
+    off_t filePosition_ = 0;   // the descriptor's position, -1 when not known
 };
