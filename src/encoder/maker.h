@@ -62,6 +62,11 @@ class Tencoder {
     virtual int Int32Depth() const { return 0; }
     // From now on Write takes such blocks. Called before the first Write, only when Int32Depth() > 0.
     virtual void UseInt32Input() {}
+    // Raises EEncoderError when the format cannot hold `frames` sample frames of the input format (the
+    // source's length as far as it is known before the first Write), so such a file fails at once instead
+    // of after most of the work. A writer must still check while writing: the length may be an estimate.
+    // Base: any length.
+    virtual void CheckLength(uint64_t /*frames*/) const {}
 
     const WAVEFORMATEX& InputFormat() const { return InputFormat_; }
 

@@ -175,6 +175,12 @@ class SndfileWriter : public Tencoder {
     }
     void UseInt32Input() override { int32Input_ = true; }
 
+    // AIFF cannot hold more than its 32-bit sizes state; WAV turns into RF64 while writing.
+    void CheckLength(uint64_t frames) const override {
+        if (IsAiff() && !Fits(frames * static_cast<uint64_t>(info_.channels) * sampleBytes_))
+            throw EEncoderError(kAiffTooLarge);
+    }
+
     int Write(const uint8_t* block, uint32_t length) override {
         const sf_count_t items = length / 4;  // floats or 32-bit integers
         if (items == 0) return 0;
@@ -236,11 +242,14 @@ class SndfileWriter : public Tencoder {
     // FORM size counts everything after its own field, a pad byte included): a WAV file becomes RF64, an
     // AIFF output fails, since AIFF has no larger form. Wrapped sizes would hide the rest of the audio.
     void CheckSize(uint64_t dataBytes) {
-        if (sampleBytes_ == 0 || output_.IsRf64()) return;
-        if (headerBytes_ + dataBytes + (dataBytes & 1) - 8 <= limit_) return;
-        if ((info_.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF) throw EEncoderError(kAiffTooLarge);
+        if (output_.IsRf64() || Fits(dataBytes)) return;
+        if (IsAiff()) throw EEncoderError(kAiffTooLarge);
         output_.MakeRf64Room(Rf64RoomByCopy());
     }
+    bool Fits(uint64_t dataBytes) const {
+        return sampleBytes_ == 0 || headerBytes_ + dataBytes + (dataBytes & 1) - 8 <= limit_;
+    }
+    bool IsAiff() const { return (info_.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF; }
 
     const bool aiff8_;
     const uint64_t sampleBytes_;

@@ -103,6 +103,15 @@ bool FileConversion::Open() {
 
     source_->GetTags(tags_);
     const WAVEFORMATEX& wanted = writer_->InputFormat();
+    // A format that cannot hold the source's length (whole seconds, so never more than the real length
+    // of a source that knows it) fails the file now rather than after hours of writing.
+    try {
+        writer_->CheckLength(static_cast<uint64_t>(std::max(source_->GetDuration(), 0)) *
+                             wanted.nSamplesPerSec);
+    } catch (...) {
+        Fail(CurrentErrorText());
+        return false;
+    }
     const int writerCode = SampleFormatCode(wanted);
     conversionNeeded_ =
         !(static_cast<uint32_t>(source_->GetSampleRate()) == wanted.nSamplesPerSec &&

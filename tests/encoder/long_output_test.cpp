@@ -196,15 +196,27 @@ TEST(LongOutput, FilesThatFitStayPlainRiff) {
     }
 }
 
-// AIFF has no larger form: the write that would pass the limit fails with the format's own message, and
-// nothing of it reaches the file, whose header never wraps.
+// AIFF has no larger form: a length known before writing that cannot fit fails at once, and otherwise the
+// write that would pass the limit fails with the format's own message, nothing of it reaching the file,
+// whose header never wraps. WAV takes any length.
 TEST(LongOutput, AiffRefusesToPassTheLimit) {
     TempDir dir;
     const uint64_t limit = 20000;
     EnvGuard guard("WAVETROVE_SIZE_FIELD_LIMIT", std::to_string(limit));
     const Format format = kFormats[0];
+    auto wav = MakeWriter(WAVwriterClass, dir / "long.wav", format);
+    EXPECT_NO_THROW(wav->CheckLength(uint64_t{1} << 40));
     const fs::path file = dir / "long.aiff";
     auto writer = MakeWriter(AIFwriterClass, file, format);
+    // 16-bit stereo: 4 bytes a frame behind a header of less than 100 bytes.
+    EXPECT_NO_THROW(writer->CheckLength((limit - 100) / 4));
+    try {
+        writer->CheckLength(limit / 4);
+        ADD_FAILURE() << "no refusal of a length that cannot fit";
+    } catch (const EEncoderError& error) {
+        EXPECT_STREQ(error.what(), kAiffTooLarge);
+    }
+
     const std::vector<float> block = Pattern(2000);
     uint64_t written = 0;
     try {
@@ -222,38 +234,45 @@ TEST(LongOutput, AiffRefusesToPassTheLimit) {
     EXPECT_GT(written + block.size() * 2, limit - 100) << "refused well before the limit";
 }
 
-// End to end: the AIFF conversion fails with exit status 2, the message in the log and no file left; the
-// same source to WAV is converted whole as RF64.
+// End to end: the AIFF conversion fails with exit status 2, the message in the log and no file left,
+// whether the source's length (whole seconds) already tells or only the writing does; the same sources to
+// WAV are converted whole as RF64.
 TEST(LongOutput, CliRefusesAiffAndWritesRf64) {
     TempDir dir;
     const testsupport::PcmSpec spec{44100, 2, testsupport::SampleKind::S16};
-    const fs::path source = dir / "long.wav";
-    testsupport::WriteBytes(source, testsupport::WavFile(spec, testsupport::NoisePcm(spec, 44100)));
     fs::create_directories(dir / "cfg");
-    const auto convert = [&](const std::string& format, const fs::path& out) {
+    const auto convert = [&](const fs::path& source, const std::string& format, const fs::path& out) {
         fs::create_directories(out);
         return testsupport::RunCommand(
             "WAVETROVE_SIZE_FIELD_LIMIT=100000 XDG_CONFIG_HOME=" + ShellQuote((dir / "cfg").string()) + " " +
             ShellQuote((testsupport::BinDir() / "wavetrove-cli").string()) + " -j 1 -f " + format + " -o " +
             ShellQuote(out.string()) + " " + ShellQuote(source.string()) + " </dev/null 2>&1");
     };
+    // 176400 bytes of sound known before writing; 158760 bytes in a source whose whole seconds are 0.
+    for (const int64_t frames : {44100, 39690}) {
+        SCOPED_TRACE(std::to_string(frames) + " frames");
+        const std::string stem = "long" + std::to_string(frames);
+        const fs::path source = dir / (stem + ".wav");
+        testsupport::WriteBytes(source, testsupport::WavFile(spec, testsupport::NoisePcm(spec, frames)));
 
-    const auto aiff = convert("aiff", dir / "aiff");
-    EXPECT_EQ(aiff.status, 2) << aiff.out;
-    EXPECT_NE(
-        aiff.out.find(std::string("Conversion failed for: ") + source.string() + " (" + kAiffTooLarge + ")"),
-        std::string::npos)
-        << aiff.out;
-    EXPECT_TRUE(fs::is_empty(dir / "aiff")) << "a partial file was left";
+        const fs::path aiffOut = dir / ("aiff" + std::to_string(frames));
+        const auto aiff = convert(source, "aiff", aiffOut);
+        EXPECT_EQ(aiff.status, 2) << aiff.out;
+        EXPECT_NE(aiff.out.find("Conversion failed for: " + source.string() + " (" + kAiffTooLarge + ")"),
+                  std::string::npos)
+            << aiff.out;
+        EXPECT_TRUE(fs::is_empty(aiffOut)) << "a partial file was left";
 
-    const auto wav = convert("wav", dir / "wav");
-    EXPECT_EQ(wav.status, 0) << wav.out;
-    const fs::path output = dir / "wav" / "long.wav";
-    const std::vector<uint8_t> bytes = testsupport::ReadBytes(output);
-    ASSERT_GE(bytes.size(), 4u);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RF64");
-    EXPECT_EQ(ProbeStream(output)["duration_ts"], "44100");
-    EXPECT_EQ(testsupport::FfmpegDecode(output, "s16le"), testsupport::FfmpegDecode(source, "s16le"));
+        const fs::path wavOut = dir / ("wav" + std::to_string(frames));
+        const auto wav = convert(source, "wav", wavOut);
+        EXPECT_EQ(wav.status, 0) << wav.out;
+        const fs::path output = wavOut / (stem + ".wav");
+        const std::vector<uint8_t> bytes = testsupport::ReadBytes(output);
+        ASSERT_GE(bytes.size(), 4u);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RF64");
+        EXPECT_EQ(ProbeStream(output)["duration_ts"], std::to_string(frames));
+        EXPECT_EQ(testsupport::FfmpegDecode(output, "s16le"), testsupport::FfmpegDecode(source, "s16le"));
+    }
 }
 
 }  // namespace
