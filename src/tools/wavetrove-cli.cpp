@@ -17,6 +17,7 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -294,7 +295,9 @@ void PrintDrives(const std::vector<CDDriveInfo>& drives) {
 int main(int argc, char** argv) {
     std::vector<std::string> paths;
     std::vector<std::pair<std::string, std::string>> sets;
-    std::string format, output, overwrite, threads;
+    // Options that were given, even with an empty value ("--threads=" is an error, not "no option").
+    std::optional<std::string> format, overwrite, threads;
+    std::string output;
     bool sameFolder = false, keepFolders = false, listFormats = false, quiet = false, firstDrive = false,
          listDrives = false;
 
@@ -324,6 +327,9 @@ int main(int argc, char** argv) {
         {"version", no_argument, nullptr, kVersion},
         {nullptr, 0, nullptr, 0},
     };
+    // getopt_long names the program by argv[0] in its messages: use the name users know, whatever path
+    // started it.
+    argv[0] = const_cast<char*>("wavetrove-cli");
     for (int c; (c = getopt_long(argc, argv, "f:o:j:qh", kOptions, nullptr)) != -1;) {
         switch (c) {
             case 'f':
@@ -331,6 +337,10 @@ int main(int argc, char** argv) {
                 break;
             case 'o':
                 output = optarg;
+                if (output.empty()) {
+                    std::fprintf(stderr, "wavetrove-cli: --output takes a folder name\n");
+                    return 1;
+                }
                 break;
             case 'j':
                 threads = optarg;
@@ -372,8 +382,8 @@ int main(int argc, char** argv) {
             case kVersion:
                 std::printf("wavetrove-cli (Wavetrove) %s\n", WAVETROVE_VERSION);
                 return 0;
-            default:  // getopt_long has named the problem
-                std::fprintf(stderr, "%s", kUsage);
+            default:  // getopt_long has named the problem in one line
+                std::fputs("Try 'wavetrove-cli --help' for more information.\n", stderr);
                 return 1;
         }
     }
@@ -416,10 +426,11 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (!format.empty()) {
-        int index = FindWriter(writers, format);
+    if (format) {
+        int index = FindWriter(writers, *format);
         if (index < 0) {
-            std::fprintf(stderr, "wavetrove-cli: unknown format '%s' (see --list-formats)\n", format.c_str());
+            std::fprintf(stderr, "wavetrove-cli: unknown format '%s' (see --list-formats)\n",
+                         format->c_str());
             return 1;
         }
         Config.codec = index;
@@ -431,21 +442,21 @@ int main(int argc, char** argv) {
     if (sameFolder) Config.samefolder = true;
     if (keepFolders) Config.keepfolder = true;
     if (Config.samefolder) Config.keepfolder = false;
-    if (!overwrite.empty()) {
+    if (overwrite) {
         static const char* names[] = {"overwrite", "skip", "ask", "rename"};
         int found = -1;
         for (int i = 0; i < 4; ++i)
-            if (overwrite == names[i]) found = i;
+            if (*overwrite == names[i]) found = i;
         if (found < 0) {
             std::fprintf(stderr, "wavetrove-cli: --overwrite takes overwrite, skip, ask or rename\n");
             return 1;
         }
         Config.overwrite = found;
     }
-    if (!threads.empty()) {
+    if (threads) {
         char* end = nullptr;
-        long n = std::strtol(threads.c_str(), &end, 10);
-        if (*end != '\0' || n < 1 || n > 1024) {
+        long n = std::strtol(threads->c_str(), &end, 10);
+        if (threads->empty() || *end != '\0' || n < 1 || n > 1024) {
             std::fprintf(stderr, "wavetrove-cli: --threads takes a number from 1 up\n");
             return 1;
         }

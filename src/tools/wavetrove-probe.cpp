@@ -6,6 +6,8 @@
 //
 // Exit status: 0 when every file gave a valid source (read without error), 1 when one did not, 2 on a
 // usage error.
+#include <getopt.h>
+
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -23,8 +25,24 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
-void Usage() {
-    std::fputs("usage: wavetrove-probe --open-filter | [--pcm-md5] FILE...\n", stderr);
+const char* kUsage =
+    "usage: wavetrove-probe [--pcm-md5] FILE...\n"
+    "       wavetrove-probe --open-filter\n"
+    "  FILE           a file to open with the program's sources; prints its class, format, duration,\n"
+    "                 codec, sample layout and tags as \"key: value\" lines, a blank line between files\n"
+    "      --pcm-md5  also read the whole file and print the MD5 of the PCM the source delivers\n"
+    "      --open-filter\n"
+    "                 print the filter of the desktop program's open-file dialog and exit\n"
+    "  -h, --help     this text\n"
+    "      --version  the program's name and version\n"
+    "Exit status: 0 when every file gave a valid source, 1 when one did not, 2 on a usage error.\n";
+
+// A usage error: the problem in one line (getopt_long has printed it when `problem` is empty), a pointer
+// to --help, and the usage exit code.
+int UsageError(const char* problem = nullptr) {
+    if (problem) std::fprintf(stderr, "wavetrove-probe: %s\n", problem);
+    std::fputs("Try 'wavetrove-probe --help' for more information.\n", stderr);
+    return kExitUsage;
 }
 
 void Line(const char* key, const std::string& value) {
@@ -97,28 +115,39 @@ int main(int argc, char** argv) {
 
     bool openFilter = false;
     bool pcmMd5 = false;
-    std::vector<std::string> files;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && arg == "--open-filter") {
-            openFilter = true;
-        } else if (!optionsEnded && arg == "--pcm-md5") {
-            pcmMd5 = true;
-        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "wavetrove-probe: unknown option %s\n", arg.c_str());
-            Usage();
-            return kExitUsage;
-        } else {
-            files.push_back(arg);
+    enum LongOnly { kOpenFilter = 256, kPcmMd5, kVersion };
+    static const option kOptions[] = {
+        {"open-filter", no_argument, nullptr, kOpenFilter},
+        {"pcm-md5", no_argument, nullptr, kPcmMd5},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, kVersion},
+        {nullptr, 0, nullptr, 0},
+    };
+    // getopt_long names the program by argv[0] in its messages: use the name users know, whatever path
+    // started it.
+    argv[0] = const_cast<char*>("wavetrove-probe");
+    for (int c; (c = getopt_long(argc, argv, "h", kOptions, nullptr)) != -1;) {
+        switch (c) {
+            case kOpenFilter:
+                openFilter = true;
+                break;
+            case kPcmMd5:
+                pcmMd5 = true;
+                break;
+            case 'h':
+                std::printf("%s", kUsage);
+                return 0;
+            case kVersion:
+                std::printf("wavetrove-probe (Wavetrove) %s\n", WAVETROVE_VERSION);
+                return 0;
+            default:  // getopt_long has named the problem
+                return UsageError();
         }
     }
-    if (openFilter ? (pcmMd5 || !files.empty()) : files.empty()) {
-        Usage();
-        return kExitUsage;
-    }
+    const std::vector<std::string> files(argv + optind, argv + argc);
+    if (openFilter && (pcmMd5 || !files.empty()))
+        return UsageError("--open-filter takes no files and no other option");
+    if (!openFilter && files.empty()) return UsageError("no files given");
 
     TDecManager manager;
     manager.Init();

@@ -138,17 +138,59 @@ TEST_F(Cli, VersionAndHelp) {
         EXPECT_TRUE(Has(help.out, option)) << option << "\n" << help.out;
 }
 
-// Every spelling the options had before, and the forms getopt adds, reach the same settings.
+// Every spelling of an option and its value gives the same run: the same output, byte for byte.
 TEST_F(Cli, OptionSpellings) {
     const fs::path source = Wav("x.wav");
+    const std::string out = Q(dir / "out");
+    std::vector<uint8_t> first;
     for (const std::string& options :
-         {"-f aiff -o " + Q(dir / "out"), "--format aiff --output " + Q(dir / "out"),
-          "--format=aiff --output=" + Q(dir / "out"), "-faiff -o" + Q(dir / "out")}) {
+         {"-f flac -o " + out + " -j 2", "--format flac --output " + out + " -j2",
+          "--format=flac --output=" + out + " --threads=2", "-fflac -o" + out + " --threads 2",
+          "-f flac -j 2 -o " + out}) {
         fs::remove_all(dir / "out");
-        auto r = Run(options + " -j 1 -- " + Q(source));
+        auto r = Run(options + " -- " + Q(source));
         EXPECT_EQ(r.status, 0) << options << "\n" << r.out;
-        EXPECT_EQ(OutFiles(), std::vector<std::string>{"x.aiff"}) << options;
+        ASSERT_EQ(OutFiles(), std::vector<std::string>{"x.flac"}) << options;
+        const auto bytes = testsupport::ReadBytes(Out("x.flac"));
+        if (first.empty()) first = bytes;
+        EXPECT_TRUE(bytes == first) << options;
     }
+    // Options may follow the files; "--" ends them, so a file named like an option is a file.
+    fs::remove_all(dir / "out");
+    Wav("-j2.wav");
+    auto r = RunCommand("cd " + Q(dir / "in") + " && " +
+                        Command(Q(source) + " -f flac -o " + out + " -- -j2.wav"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(OutFiles(), (std::vector<std::string>{"-j2.flac", "x.flac"}));
+}
+
+// A wrong option is named in one line, then a pointer to --help; exit 1 and nothing converted.
+TEST_F(Cli, OptionErrorsNameTheOption) {
+    const std::string wav = Q(Wav("x.wav"));
+    const std::string hint = "Try 'wavetrove-cli --help' for more information.\n";
+    struct Case {
+        std::string arguments;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"--bogus " + wav, "wavetrove-cli: unrecognized option '--bogus'\n" + hint},
+        {"-x " + wav, "wavetrove-cli: invalid option -- 'x'\n" + hint},
+        {wav + " -f", "wavetrove-cli: option requires an argument -- 'f'\n" + hint},
+        {wav + " --format", "wavetrove-cli: option '--format' requires an argument\n" + hint},
+        {wav + " -j", "wavetrove-cli: option requires an argument -- 'j'\n" + hint},
+        {"--quiet=yes " + wav, "wavetrove-cli: option '--quiet' doesn't allow an argument\n" + hint},
+        {"--threads= " + wav, "wavetrove-cli: --threads takes a number from 1 up\n"},
+        {"-j2x " + wav, "wavetrove-cli: --threads takes a number from 1 up\n"},
+        {"--format= " + wav, "wavetrove-cli: unknown format '' (see --list-formats)\n"},
+        {"-fnosuch " + wav, "wavetrove-cli: unknown format 'nosuch' (see --list-formats)\n"},
+        {"--output= " + wav, "wavetrove-cli: --output takes a folder name\n"},
+    };
+    for (const Case& c : cases) {
+        const auto r = Run("-o " + Q(dir / "out") + " " + c.arguments);
+        EXPECT_EQ(r.status, 1) << c.arguments;
+        EXPECT_EQ(r.out, c.message) << c.arguments;
+    }
+    EXPECT_TRUE(OutFiles().empty());
 }
 
 TEST_F(Cli, OutputFolderIsCreatedWithItsParents) {

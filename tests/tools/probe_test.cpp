@@ -89,11 +89,26 @@ TEST(ProbeToolUsage, OpenFilterAndUsageErrors) {
     ASSERT_GE(filter.out.size(), tail.size());
     EXPECT_EQ(filter.out.substr(filter.out.size() - tail.size()), tail);
 
-    for (const char* bad : {"", "--bogus x.wav", "--open-filter x.wav", "--pcm-md5"}) {
-        const auto r = RunCommand(Probe(bad) + " 2>/dev/null");
-        EXPECT_EQ(r.status, 2) << bad;
-        EXPECT_EQ(r.out, "") << bad;
+    // The problem in one line, a pointer to --help, exit 2 and nothing on standard output.
+    const std::string hint = "Try 'wavetrove-probe --help' for more information.\n";
+    const std::pair<const char*, std::string> bad[] = {
+        {"", "wavetrove-probe: no files given\n"},
+        {"--pcm-md5", "wavetrove-probe: no files given\n"},
+        {"--bogus x.wav", "wavetrove-probe: unrecognized option '--bogus'\n"},
+        {"-x x.wav", "wavetrove-probe: invalid option -- 'x'\n"},
+        {"--pcm-md5=yes x.wav", "wavetrove-probe: option '--pcm-md5' doesn't allow an argument\n"},
+        {"--open-filter x.wav", "wavetrove-probe: --open-filter takes no files and no other option\n"},
+    };
+    for (const auto& [arguments, message] : bad) {
+        const auto r = RunCommand(Probe(arguments) + " 2>/dev/null");
+        EXPECT_EQ(r.status, 2) << arguments;
+        EXPECT_EQ(r.out, "") << arguments;
+        EXPECT_EQ(RunCommand(Probe(arguments) + " 2>&1 >/dev/null").out, message + hint) << arguments;
     }
+    const auto help = RunCommand(Probe("--help"));
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: wavetrove-probe ", 0), 0u) << help.out;
+    EXPECT_EQ(RunCommand(Probe("--version")).out.rfind("wavetrove-probe (Wavetrove) ", 0), 0u);
     // "--" ends the options, so a file named like an option can still be probed.
     EXPECT_EQ(RunCommand(Probe("-- --not-an-option.zip")).status, 1);
 }
