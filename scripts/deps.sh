@@ -24,6 +24,9 @@ PACKAGES=(
   libfdk-aac-dev aac-enc
   # reference tools used by tests and benchmarks
   ffmpeg sox lame flac vorbis-tools opus-tools wavpack time xvfb xauth cd-paranoia libcddb2-dev
+  # installing: icon sizes rendered from the SVG, checks of the desktop entry, metainfo and man pages,
+  # the shell completion's helpers, the Debian package's dependencies and its check
+  librsvg2-bin desktop-file-utils appstream groff-base man-db bash-completion dpkg-dev lintian
 )
 
 # fdk-aac lives in Debian's non-free component: enable it once, beside the system's own sources.

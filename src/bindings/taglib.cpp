@@ -61,6 +61,10 @@ void* OpenLibrary(const char* name) {
         const std::string dir = ExecutableDir();
         if (!dir.empty()) {
             if (void* module = dlopen((dir + given).c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
+            // An installed program's private library folder. Named here rather than left to the RUNPATH:
+            // dlopen searches the caller's RUNPATH, and an interposed dlopen (a sanitizer's) is the caller.
+            const std::string installed = dir + WAVETROVE_LIB_FROM_BIN + "/" + given;
+            if (void* module = dlopen(installed.c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
         }
     }
     return dlopen(name, RTLD_NOW | RTLD_LOCAL);

@@ -83,6 +83,8 @@ int main(int argc, char** argv) {
         qt_message_output(type, QMessageLogContext(), QString::fromStdString(text));
     gHeld.clear();
     QApplication::setApplicationName(QStringLiteral("Wavetrove"));
+    // Lets the desktop match the window to its menu entry and icon (the Wayland app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral(WAVETROVE_APP_ID));
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();

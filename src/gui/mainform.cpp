@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -67,6 +68,16 @@ QString Q(const std::string& text) {
 
 QIcon Icon(const char* name) {
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+}
+
+// The manual beside the program (the build folder), else in the data folder an installation puts it in.
+QString ManualFile() {
+    const QString folder = Q(ProgramFolder());
+    const QString beside = folder + QStringLiteral("wavetrove.html");
+    if (QFileInfo::exists(beside)) return beside;
+    const QString installed =
+        QDir::cleanPath(folder + QStringLiteral(WAVETROVE_DATA_FROM_BIN "/wavetrove.html"));
+    return QFileInfo::exists(installed) ? installed : beside;
 }
 }  // namespace
 
@@ -134,7 +145,7 @@ void Tmainform::FormCreate() {
     versionCheck_->reportErrors = true;
     versionCheck_->askOnNewVersion = true;
     setWindowTitle(versionCheck_->productName + QLatin1Char(' ') + versionCheck_->ownVersion);
-    helpFile_ = Q(ProgramFolder()) + QStringLiteral("wavetrove.html");
+    helpFile_ = ManualFile();
 
     config loaded;
     LoadSettings(loaded);

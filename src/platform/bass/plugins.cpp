@@ -20,8 +20,19 @@ std::filesystem::path ExecutableDir() {
     return ec ? std::filesystem::path() : exe.parent_path();
 }
 
+// The folder this library was loaded from. An installed program keeps its add-ons beside the host in a
+// private folder; dlopen's own search cannot be relied on to find them there, since the RUNPATH it uses is
+// that of the calling object, which an interposed dlopen (a sanitizer's) replaces with its own.
+std::filesystem::path HostDir() {
+    Dl_info where{};
+    if (dladdr(reinterpret_cast<const void*>(&ExecutableDir), &where) == 0 || where.dli_fname == nullptr)
+        return {};
+    const std::filesystem::path self(where.dli_fname);
+    return self.has_parent_path() ? self.parent_path() : std::filesystem::path();
+}
+
 // A Windows library name `dir/x.dll` stands for `dir/libx.so`; a bare name is looked for next to the
-// executable first, then on the normal search path.
+// executable first, then beside the host, then on the normal search path.
 std::vector<std::string> Candidates(const std::string& file) {
     const std::filesystem::path path(file);
     std::string ext = path.extension().string();
@@ -34,6 +45,8 @@ std::vector<std::string> Candidates(const std::string& file) {
     std::vector<std::string> out;
     const auto dir = ExecutableDir();
     if (!dir.empty()) out.push_back((dir / so).string());
+    const auto host = HostDir();
+    if (!host.empty() && host != dir) out.push_back((host / so).string());
     out.push_back(so);
     return out;
 }
