@@ -3,7 +3,8 @@
 # The build folder keeps its own layout (everything next to the executables in <build>/bin).
 include(GNUInstallDirs)
 
-set(WAVETROVE_INSTALL_LIBDIR "lib/wavetrove" CACHE STRING
+# lib/wavetrove, or lib/<multiarch>/wavetrove for the prefix /usr on Debian (GNUInstallDirs' library folder).
+set(WAVETROVE_INSTALL_LIBDIR "${CMAKE_INSTALL_LIBDIR}/wavetrove" CACHE STRING
     "Private folder (below the prefix) for the add-ons and the program's own libraries")
 set(WAVETROVE_INSTALL_DATADIR "${CMAKE_INSTALL_DATADIR}/wavetrove")
 set(WAVETROVE_INSTALL_DOCDIR "${CMAKE_INSTALL_DATADIR}/doc/wavetrove")
