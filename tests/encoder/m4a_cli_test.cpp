@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "cli_support.h"
 #include "encoder_test_support.h"
 #include "mp4_boxes.h"
 
@@ -25,48 +26,12 @@ using testsupport::SampleKind;
 using testsupport::ShellQuote;
 using testsupport::TempDir;
 
-// Converts `source` into the folder `out` as `format` (aac, alac) with further options.
-testsupport::CommandResult Convert(const TempDir& dir, const std::string& format, const fs::path& source,
-                                   const fs::path& out, const std::string& options = "") {
-    fs::create_directories(dir / "cfg");
-    fs::create_directories(out);
-    return RunCommand("XDG_CONFIG_HOME=" + ShellQuote((dir / "cfg").string()) + " " +
-                      ShellQuote((testsupport::BinDir() / "wavetrove-cli").string()) + " -j 1 -f " + format +
-                      " -o " + ShellQuote(out.string()) + " " + options + " " + ShellQuote(source.string()) +
-                      " 2>&1");
-}
+using clitest::AttachedPictureMd5;
+using clitest::Convert;
+using clitest::WriteWav;
 
-fs::path WriteWav(const TempDir& dir, const std::string& name, const PcmSpec& spec,
-                  const std::vector<uint8_t>& pcm) {
-    const fs::path path = dir / name;
-    testsupport::WriteBytes(path, testsupport::WavFile(spec, pcm));
-    return path;
-}
-
-// Format and stream tags as ffprobe shows them, keys lower case.
 std::map<std::string, std::string> Tags(const fs::path& file) {
-    const auto r = RunCommand("ffprobe -v error -show_entries format_tags -of default=nw=1 " +
-                              ShellQuote(file.string()));
-    std::map<std::string, std::string> tags;
-    size_t start = 0;
-    while (start < r.out.size()) {
-        size_t end = r.out.find('\n', start);
-        if (end == std::string::npos) end = r.out.size();
-        const std::string line = r.out.substr(start, end - start);
-        start = end + 1;
-        const size_t eq = line.find('=');
-        if (line.rfind("TAG:", 0) != 0 || eq == std::string::npos) continue;
-        std::string key = line.substr(4, eq - 4);
-        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        tags[key] = line.substr(eq + 1);
-    }
-    return tags;
-}
-
-std::string AttachedPictureMd5(const fs::path& file) {
-    const auto r = RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(file.string()) +
-                              " -map 0:v:0 -c copy -f image2pipe -");
-    return r.out.empty() ? "" : testsupport::Md5Hex(r.out.data(), r.out.size());
+    return clitest::Probe(file, "format_tags");
 }
 
 // ---- ALAC samples ----------------------------------------------------------------------------------------

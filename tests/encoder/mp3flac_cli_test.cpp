@@ -2,6 +2,7 @@
 // tags and its exact length, as FFmpeg reads the outputs.
 #include <gtest/gtest.h>
 
+#include "cli_support.h"
 #include "encoder_test_support.h"
 
 namespace {
@@ -11,25 +12,7 @@ using testsupport::ShellQuote;
 using testsupport::TempDir;
 
 std::map<std::string, std::string> FormatTags(const std::filesystem::path& file) {
-    const auto r = RunCommand("ffprobe -v error -show_entries format_tags -of default=nw=1 " +
-                              ShellQuote(file.string()));
-    std::map<std::string, std::string> tags;
-    size_t start = 0;
-    while (start < r.out.size()) {
-        size_t end = r.out.find('\n', start);
-        if (end == std::string::npos) end = r.out.size();
-        const std::string line = r.out.substr(start, end - start);
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos) {
-            std::string key = line.substr(0, eq);
-            const size_t colon = key.find(':');  // "TAG:title"
-            if (colon != std::string::npos) key = key.substr(colon + 1);
-            for (char& ch : key) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-            tags[key] = line.substr(eq + 1);
-        }
-        start = end + 1;
-    }
-    return tags;
+    return clitest::Probe(file, "format_tags");
 }
 
 class CliTags : public testing::TestWithParam<const char*> {};
